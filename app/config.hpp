@@ -1,0 +1,15 @@
+#pragma once
+// tandrel.cfg: the launcher line, then one host per line without "#".
+#include "app/hosts.hpp"
+
+// Whether a host name may be put into a shell command line as it stands.
+// When not, why names the reason in German.
+bool hostNameIsSafe(const Text& name, Text* why = nullptr);
+
+// Fills the next free slot with the line and probes it; beyond the sixth host
+// line only a warning is printed.
+void addHost(const Text& line);
+
+// Reads the configuration file and adds its hosts in file order.
+// A file that cannot be opened leaves the table empty.
+void readConfiguration(const Text& fileName);

@@ -1,0 +1,16 @@
+#pragma once
+// The monitor window: set-up and the main loop.
+#include <cstdint>
+
+// Opens the 800 x (count * 200) screen, titles it and selects the 8x14 font.
+// Returns the error code of screen_open (0 on success).
+int32_t openWindow(uint8_t count);
+
+// Chooses the built-in font whose cells are h pixels high (8, 14 or 16).
+bool selectFontHeight(int32_t h);
+
+// Draws one frame: background and every panel (between lock and unlock).
+void drawFrame();
+
+// Turns until the close-box key is read.
+void mainLoop();

@@ -1,0 +1,20 @@
+#pragma once
+// Lines, boxes, clearing and colours on the screen's work page.
+#include <cstdint>
+
+// Coordinate flags: bit 31 = colour omitted (use the foreground);
+// flags & 7: 2 or 5 first point relative to the pen, 1 second relative to the
+// first, 3 both; 0, 4, 6, 7 absolute.
+constexpr uint32_t COORD_COLOR_OMITTED = 0x80000000u;
+
+// kind 0 = line, 2 = filled box, other = outline. Clipped to the view.
+void draw_line(void* target, uint32_t color, int32_t kind, uint16_t style, uint32_t flags,
+               float x1, float y1, float x2, float y2);
+
+constexpr int32_t CLEAR_DEFAULT = int32_t(0xFFFF0000u);
+// 0 whole screen, 1 view, 2 text view, CLEAR_DEFAULT chooses.
+void screen_clear(int32_t mode);
+
+// flags bit 0: foreground omitted, bit 1: background omitted.
+// Returns the previous foreground (as ARGB at 16 bits).
+uint32_t color_set(uint32_t foreground, uint32_t background, uint32_t flags);

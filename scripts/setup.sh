@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs every Debian package tandrel needs to build, test and run.
+# Idempotent: packages already present are left as they are.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  libx11-dev libxext-dev libxrandr-dev libxpm-dev libxtst-dev
+  libgtest-dev libbenchmark-dev
+  xvfb x11-utils xdotool openbox xterm
+  nmap bind9-dnsutils iputils-ping iproute2 dnsmasq-base
+  clang libclang-rt-14-dev
+  desktop-file-utils dpkg-dev file
+  seabios
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update
+$sudo apt-get install -y --no-install-recommends "${missing[@]}"

@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs the whole test suite; fails when any test fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/build.sh
+cd build
+ctest --output-on-failure -j"$(nproc)"
