@@ -1,1 +1,168 @@
-// placeholder
+// One host panel: buttons, labels, port lines, client buttons and the ping
+// check. Drawing and input handling are one pass: every button is drawn, then
+// tested against this frame's mouse snapshot, and an accepted click acts at
+// once, so whatever is drawn after it already shows the result.
+#include "app/panel.hpp"
+
+#include <cfloat>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+#include "app/graph.hpp"
+#include "app/latency.hpp"
+#include "app/probe.hpp"
+#include "gfx/console.hpp"
+#include "gfx/draw.hpp"
+#include "gfx/text.hpp"
+
+namespace {
+
+constexpr uint32_t buttonFace = 0xFF0066CC;
+constexpr uint32_t lightText = 0xFFF5FFFF;  // also the face under the pointer
+constexpr uint32_t darkText = 0xFF010101;
+constexpr uint32_t separator = 0xFF888B8B;
+constexpr uint32_t warning = 0xFFE06C75;
+
+constexpr double slowDebounce = 1.0;   // reload and client buttons
+constexpr double fastDebounce = 0.25;  // interval button
+
+// A left-button click, alone, once the debounce time has passed since the
+// last accepted click on any button of any panel.
+bool clickAccepted(double debounce) {
+  double now = wallClock();
+  return mouseButtons == 1 && now - debounce > lastClickTime;
+}
+
+Text intervalLabel(const HostRecord& host) {
+  return "Ping alle " + integerText(int32_t(host.pingInterval)) + "s";
+}
+
+void runClient(const Text& command) {
+  std::system(command.c_str());  // its exit status tells us nothing useful
+  lastClickTime = wallClock();
+}
+
+// FTP or SSH button beside the port line at y. The SSH face is one row taller.
+void clientButton(int32_t y, const char* label, int32_t faceBottom, const Text& command) {
+  fillBox(300, float(y), 390, float(y + faceBottom), buttonFace);
+  setTextColor(lightText);
+  drawLabel(306, float(y), label);
+  if (300 < mouseX && mouseX <= 389 && y < mouseY && mouseY < y + 14) {
+    fillBox(300, float(y), 390, float(y + 14), lightText);
+    setTextColor(darkText);
+    drawLabel(306, float(y), label);
+    if (clickAccepted(slowDebounce)) runClient(command);
+  }
+}
+
+void topButtons(HostRecord& host, int32_t t) {
+  fillBox(0, float(t + 1), 100, float(t + 19), buttonFace);
+  fillBox(120, float(t + 1), 230, float(t + 19), buttonFace);
+  setTextColor(lightText);
+  drawLabel(20, float(t + 3), "Neuladen");
+  drawLabel(128, float(t + 3), intervalLabel(host));
+
+  bool inBand = t < mouseY && mouseY < t + 19;
+  if (inBand && 20 < mouseX && mouseX <= 99) {
+    fillBox(0, float(t + 1), 100, float(t + 19), lightText);
+    setTextColor(darkText);
+    drawLabel(20, float(t + 3), "Neuladen");
+    if (clickAccepted(slowDebounce)) {
+      probeHost(host);
+      lastClickTime = wallClock();  // counted from the end of the probe
+    }
+  } else if (inBand && 120 < mouseX && mouseX <= 229) {
+    fillBox(120, float(t + 1), 230, float(t + 19), lightText);
+    setTextColor(darkText);
+    drawLabel(128, float(t + 3), intervalLabel(host));  // the new value shows next frame
+    if (clickAccepted(fastDebounce)) {
+      host.pingInterval = int8_t(host.pingInterval + 1);
+      if (host.pingInterval > 10) host.pingInterval = 1;
+      lastClickTime = wallClock();
+    }
+  }
+}
+
+void portLines(const HostRecord& host, int32_t t) {
+  for (int i = 1; i <= 9; ++i) {
+    int32_t y = t + 52 + 15 * i;
+    const Text& line = host.portLines[i];
+    setTextColor(lightText);
+    if (!line.empty()) drawLabel(70, float(y), line);
+    // A name that is not safe for the shell gets no client buttons at all.
+    if (!host.nameSafe) continue;
+    if (reportsOpenFtp(line)) clientButton(y, "FTP-Client", 13, ftpCommand(host));
+    if (reportsOpenSsh(line)) clientButton(y, "SSH-Client", 14, sshCommand(host));
+  }
+}
+
+void pingWhenDue(HostRecord& host) {
+  double now = wallClock();
+  if (host.reachable == 1 && now - host.pingInterval > double(host.lastPingTime)) {
+    sampleLatency(host);
+    host.lastPingTime = int64_t(std::nearbyint(wallClock()));
+  }
+}
+
+}  // namespace
+
+Text ftpCommand(const HostRecord& host) {
+  return launcherCommand + " \"ftp -nv " + host.name + "\"";
+}
+
+Text sshCommand(const HostRecord& host) {
+  return launcherCommand + " \"ssh -X root@" + host.name + "\"";
+}
+
+void drawHostPanel(HostRecord& host, uint16_t top) {
+  int32_t t = top;  // signed: the separator above the first panel lies at -3
+  topButtons(host, t);
+
+  setTextColor(lightText);
+  drawLabel(10, float(t + 20), "Name:  " + host.name);
+  drawLabel(10, float(t + 35), "Alias: " + host.canonicalName);
+  drawLabel(10, float(t + 50), "IP:    " + host.address);
+
+  drawSegment(0, float(t + 65), 400, float(t + 65), separator);
+  drawLabel(10, float(t + 67), "NMAP:");
+  portLines(host, t);
+
+  if (host.reachable == 0) {
+    setTextColor(warning);
+    drawLabel(70, float(t + 67), "Host nicht erreichbar");
+  }
+
+  drawSegment(0, float(t - 3), float(screenWidth), float(t - 3), separator);
+  drawSegment(0, float(t), float(screenWidth), float(t), separator);
+
+  drawGraphFrame(host, t);
+  pingWhenDue(host);
+  drawGraph(host, t);
+}
+
+void fillBox(float x1, float y1, float x2, float y2, uint32_t color) {
+  draw_line(nullptr, color, 2, 0xFFFF, 0, x1, y1, x2, y2);
+}
+
+void drawSegment(float x1, float y1, float x2, float y2, uint32_t color, uint16_t style) {
+  draw_line(nullptr, color, 0, style, 0, x1, y1, x2, y2);
+}
+
+void setTextColor(uint32_t color) {
+  console_color(color, 0, 2);
+}
+
+void drawLabel(float x, float y, const Text& text) {
+  // Nothing wider than the window can show is worth handing over.
+  size_t length = text.size() < 0x7FFFFFF ? text.size() : 0x7FFFFFF;
+  draw_text(nullptr, 0x80000004u, text.data(), int32_t(length), 0, nullptr, 0, x, y,
+            nullptr, nullptr, nullptr);
+}
+
+float toCoordinate(double value) {
+  if (std::isnan(value)) return std::numeric_limits<float>::quiet_NaN();
+  if (value > FLT_MAX) return std::numeric_limits<float>::infinity();
+  if (value < -FLT_MAX) return -std::numeric_limits<float>::infinity();
+  return float(value);
+}

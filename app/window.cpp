@@ -1,1 +1,56 @@
-// placeholder
+// The monitor window and the program's only loop: one mouse snapshot, one
+// redrawn frame and one key per turn, until the close box is used.
+#include "app/window.hpp"
+
+#include "app/hosts.hpp"
+#include "app/panel.hpp"
+#include "gfx/console.hpp"
+#include "gfx/draw.hpp"
+#include "gfx/screen.hpp"
+
+namespace {
+
+constexpr uint32_t background = 0xFF1E1E1E;
+constexpr int32_t panelHeight = 200;
+const char closeBoxKey[] = "\xFFk";
+
+}  // namespace
+
+int32_t openWindow(uint8_t count) {
+  screenWidth = 800;
+  screenHeight = uint16_t(count * panelHeight);
+  int32_t result = screen_open(screenWidth, screenHeight, 32, 1, 0, 0);
+  screen_set_title("Zeige " + integerText(uint32_t(count)) + " Server");
+  selectFontHeight(14);
+  return result;
+}
+
+bool selectFontHeight(int32_t h) {
+  int32_t width = 0, height = 0;
+  screen_info(&width, &height, nullptr, nullptr, nullptr, nullptr, nullptr);
+  if (h != 8 && h != 14 && h != 16) return false;
+  console_width(width / 8, height / h);
+  return true;
+}
+
+void drawFrame() {
+  screen_lock();
+  console_clear(CLEAR_DEFAULT);
+  fillBox(0, 0, float(screenWidth), float(screenHeight), background);
+  for (int i = 0; i < hostCount; ++i) drawHostPanel(hosts[i], uint16_t(i * panelHeight));
+  screen_unlock(-1, -1);
+}
+
+void mainLoop() {
+  for (;;) {
+    console_sleep(5, 1);
+    int32_t x = -1, y = -1, wheel = -1, buttons = -1, clip = -1;
+    console_read_mouse(&x, &y, &wheel, &buttons, &clip);
+    mouseX = x;
+    mouseY = y;
+    mouseWheel = wheel;
+    mouseButtons = buttons;
+    drawFrame();
+    if (console_read_key() == closeBoxKey) return;
+  }
+}
