@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include "app/config.hpp"
 #include "app/text.hpp"
+#include "app/window.hpp"
 
 int main() {
   adoptCharacterLocale();
@@ -11,5 +12,17 @@ int main() {
     std::fprintf(stderr, "tandrel: keine Hosts in tandrel.cfg gefunden\n");
     return 1;
   }
+  if (openWindow(hostCount) != 0) {
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || *display == '\0')
+      std::fprintf(stderr, "tandrel: Fenster kann nicht geöffnet werden: DISPLAY ist nicht gesetzt\n");
+    else
+      std::fprintf(stderr,
+                   "tandrel: Fenster kann nicht geöffnet werden: keine X-Anzeige unter "
+                   "DISPLAY=%s erreichbar\n",
+                   display);
+    return 1;
+  }
+  mainLoop();
   return 0;
 }
