@@ -8,12 +8,13 @@ struct ConvertSource {
   int32_t pitch;                   // bytes per source row
   int32_t width, height;
   int32_t scanline_size;           // output rows per source row
-  const uint8_t* dirty;            // one byte per output row; non-zero = convert
+  const uint8_t* dirty;            // one byte per source row (height read); non-zero = convert
   const uint32_t* device_palette;  // 256 entries 0x00BBGGRR (8-bit pages)
   const uint32_t* lookup16;        // 512 entries (16-bit pages)
 };
 
-// Converts every dirty row into the same row of target; leaves dirty bytes alone.
+// Converts every dirty source row into its scanline_size rows of target (row y
+// fills rows y * scanline_size onward); leaves dirty bytes and clean rows alone.
 using Converter = void (*)(const ConvertSource& source, uint8_t* target, int32_t target_pitch);
 
 // Fills lookup16 (512 entries) for the channel order and returns the converter
