@@ -1,1 +1,118 @@
-// placeholder
+#include "app/config.hpp"
+
+#include <cstdio>
+
+#include "app/probe.hpp"
+#include "app/streams.hpp"
+
+namespace {
+
+// The file being read, named in the messages of addHost.
+Text configFile;
+
+bool allowedByte(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+         c == ' ' || c == '.' || c == '-' || c == '_' || c == ':' || c == '%';
+}
+
+Text hexByte(unsigned char c) {
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%02X", c);
+  return text;
+}
+
+// The name on one line of a message: control bytes, bytes above 127,
+// quotes and backslashes written as escapes.
+Text printable(const Text& name) {
+  Text out;
+  for (unsigned char c : name) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || c >= 0x7F) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\x%02X", c);
+      out += escape;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+Text hostInFile(const Text& name) {
+  Text where = "Host \"" + printable(name) + "\"";
+  if (!configFile.empty()) where += " in " + configFile;
+  return where;
+}
+
+}  // namespace
+
+bool hostNameIsSafe(const Text& name, Text* why) {
+  for (unsigned char c : name) {
+    if (allowedByte(c)) continue;
+    if (why) {
+      if (c > 0x20 && c < 0x7F)
+        *why = "der Name enthält das Zeichen „" + Text(1, static_cast<char>(c)) + "“";
+      else
+        *why = "der Name enthält das Byte " + hexByte(c);
+    }
+    return false;
+  }
+  // A word starting with "-" would be read by the tools as an option.
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (name[i] != '-' || (i > 0 && name[i - 1] != ' ')) continue;
+    if (why) {
+      const size_t end = name.find(' ', i);
+      *why = "das Wort „" + name.substr(i, end == Text::npos ? Text::npos : end - i) +
+             "“ beginnt mit „-“ und würde als Option gelesen";
+    }
+    return false;
+  }
+  return true;
+}
+
+void addHost(const Text& line) {
+  if (hostCount >= hostSlots) {
+    std::fprintf(stderr, "tandrel: %s wird ignoriert: es sind höchstens %d Hosts möglich\n",
+                 hostInFile(line).c_str(), hostSlots);
+    return;
+  }
+  HostRecord& host = hosts[hostCount];
+  host.name = line;
+  Text why;
+  host.nameSafe = hostNameIsSafe(line, &why);
+  if (host.nameSafe)
+    probeHost(host);
+  else
+    std::fprintf(stderr, "tandrel: %s wird nicht abgefragt: %s\n", hostInFile(line).c_str(),
+                 why.c_str());
+  host.lastPingTime = hostCount;
+  host.pingInterval = 2;
+  ++hostCount;
+}
+
+void readConfiguration(const Text& fileName) {
+  configFile = fileName;
+  const StreamHandle file = openInputFile(fileName);
+  readLine(file, launcherCommand);
+  launcherCommand = substring(launcherCommand, 10);
+  Text line;
+  while (!atEndOfInput(file)) {
+    readLine(file, line);
+    if (findText(1, line, "#") == 0) addHost(line);
+  }
+  closeStream(file);
+  configFile.clear();
+}
+
+Text noHostsMessage(const Text& fileName) {
+  const StreamHandle file = openInputFile(fileName);
+  if (file == 0)
+    return "tandrel: Die Konfigurationsdatei " + fileName +
+           " fehlt oder ist nicht lesbar; ohne Hosts gibt es nichts anzuzeigen.";
+  closeStream(file);
+  return "tandrel: " + fileName +
+         " nennt keinen Host: nach der ersten Zeile (dem Startbefehl für das Terminal) "
+         "folgt keine Zeile ohne „#“.";
+}

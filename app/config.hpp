@@ -13,3 +13,7 @@ void addHost(const Text& line);
 // Reads the configuration file and adds its hosts in file order.
 // A file that cannot be opened leaves the table empty.
 void readConfiguration(const Text& fileName);
+
+// The German message for a start without hosts: the file is missing or
+// unreadable, or it names no host.
+Text noHostsMessage(const Text& fileName);

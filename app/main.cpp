@@ -1,28 +1,17 @@
 // tandrel: probes the hosts of tandrel.cfg, then shows them in one window.
 #include <cstdio>
-#include <cstdlib>
+
 #include "app/config.hpp"
 #include "app/text.hpp"
-#include "app/window.hpp"
 
 int main() {
   adoptCharacterLocale();
-  readConfiguration("tandrel.cfg");
+  const Text configuration = "tandrel.cfg";
+  readConfiguration(configuration);
   if (hostCount == 0) {
-    std::fprintf(stderr, "tandrel: keine Hosts in tandrel.cfg gefunden\n");
+    // Checked before any window exists: without hosts there is nothing to show.
+    std::fprintf(stderr, "%s\n", noHostsMessage(configuration).c_str());
     return 1;
   }
-  if (openWindow(hostCount) != 0) {
-    const char* display = std::getenv("DISPLAY");
-    if (display == nullptr || *display == '\0')
-      std::fprintf(stderr, "tandrel: Fenster kann nicht geöffnet werden: DISPLAY ist nicht gesetzt\n");
-    else
-      std::fprintf(stderr,
-                   "tandrel: Fenster kann nicht geöffnet werden: keine X-Anzeige unter "
-                   "DISPLAY=%s erreichbar\n",
-                   display);
-    return 1;
-  }
-  mainLoop();
   return 0;
 }

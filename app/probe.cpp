@@ -1,1 +1,83 @@
-// placeholder
+#include "app/probe.hpp"
+
+#include "app/config.hpp"
+#include "app/streams.hpp"
+
+namespace {
+
+bool isBlank(char c) { return c == ' '; }
+
+// Skips one or more blanks at position at (0-based); false when there are none.
+bool skipBlanks(const Text& line, size_t& at) {
+  const size_t from = at;
+  while (at < line.size() && isBlank(line[at])) ++at;
+  return at > from;
+}
+
+bool startsWithAt(const Text& line, size_t at, const char* word, size_t length) {
+  return at + length <= line.size() && line.compare(at, length, word, length) == 0;
+}
+
+// port, blanks, "open", blanks, service, at any occurrence of port in the line.
+bool reportsOpen(const Text& line, const Text& port, const char* service) {
+  for (size_t at = line.find(port); at != Text::npos; at = line.find(port, at + 1)) {
+    size_t i = at + port.size();
+    if (!skipBlanks(line, i) || !startsWithAt(line, i, "open", 4)) continue;
+    i += 4;
+    if (skipBlanks(line, i) && startsWithAt(line, i, service, 3)) return true;
+  }
+  return false;
+}
+
+bool mayRunTools(const HostRecord& host) {
+  return host.nameSafe && hostNameIsSafe(host.name);
+}
+
+}  // namespace
+
+bool reportsOpenFtp(const Text& line) { return reportsOpen(line, "21/tcp", "ftp"); }
+bool reportsOpenSsh(const Text& line) { return reportsOpen(line, "22/tcp", "ssh"); }
+
+void applyLookupLine(HostRecord& host, const Text& line) {
+  if (findText(1, line, "Address: ") != 0) {
+    host.address = substring(line, 10);  // from the 10th character, wherever it was found
+    return;
+  }
+  const int64_t p = findText(1, line, "canonical name = ");
+  if (p != 0) host.canonicalName = substring(line, p + 17);
+}
+
+void applyScanLine(HostRecord& host, const Text& line, uint8_t& count) {
+  const bool portLine = findText(1, line, "/tcp") != 0 || findText(1, line, "/udp") != 0;
+  if (portLine && count <= 7) {
+    host.reachable = 1;
+    ++count;
+    if (count <= 7) host.portLines[count] = line;
+  } else if (count > 7 && reportsOpenFtp(line)) {
+    host.portLines[7] = line;
+  } else if (count > 7 && reportsOpenSsh(line)) {
+    host.portLines[8] = line;
+  } else if (findText(1, line, "Note: Host seems down.") != 0) {
+    host.reachable = 0;
+  }
+}
+
+void probeHost(HostRecord& host) {
+  if (!mayRunTools(host)) return;  // never put such a name into a command line
+  Text line;
+
+  StreamHandle lookup = openCommandPipe("nslookup " + host.name, PipeMode::Tool);
+  while (!atEndOfInput(lookup)) {
+    readLine(lookup, line);
+    applyLookupLine(host, line);
+  }
+  closeStream(lookup);
+
+  StreamHandle scan = openCommandPipe("nmap " + host.name, PipeMode::Tool);
+  uint8_t count = 0;
+  while (!atEndOfInput(scan)) {
+    readLine(scan, line);
+    applyScanLine(host, line, count);
+  }
+  closeStream(scan);
+}
