@@ -19,6 +19,8 @@ enum : int32_t {
   SCREEN_NULL = -1,      // the Null driver; never combined
 };
 constexpr int32_t CLOSE_ONLY = int32_t(0x80000000u);
+// Largest width and height screen_open accepts.
+constexpr int32_t SCREEN_MAX_SIZE = 1 << 20;
 
 // Bits of ScreenContext::flags.
 enum : uint32_t {
@@ -138,6 +140,13 @@ void palette_set(int32_t index, int32_t r, int32_t g, int32_t b);
 void palette_reset();
 void event_post(const ScreenEvent& event);
 void screen_set_preferred_driver(const char* name);  // null: none
+
+// Picks the driver for a screen from list (null-terminated): the Null driver
+// for flags SCREEN_NULL or the name "null", else the first whose init
+// succeeds over the passes; null when none does. Used by mode_set.
+const DisplayDriver* driver_select(const DisplayDriver* const* list, const char* name,
+                                   const char* title, int32_t width, int32_t height,
+                                   int32_t depth, int32_t refresh, int32_t flags);
 
 // Marks every row of the visible page dirty (drivers: expose, focus).
 void screen_mark_all_dirty();

@@ -1,0 +1,55 @@
+// The display drivers a screen can use and how one is chosen.
+#include <strings.h>
+
+#include "gfx/screen.hpp"
+#include "gfx/x11/driver.hpp"
+
+namespace {
+
+void null_lock() {}
+
+}  // namespace
+
+const DisplayDriver null_driver = {
+    .name = "Null",
+    .init = nullptr,
+    .exit = nullptr,
+    .lock = null_lock,
+    .unlock = null_lock,
+    .set_palette = nullptr,
+    .wait_vsync = nullptr,
+    .get_mouse = nullptr,
+    .set_mouse = nullptr,
+    .set_window_title = nullptr,
+    .set_window_pos = nullptr,
+    .fetch_modes = nullptr,
+    .flip = nullptr,
+    .poll = nullptr,
+    .desktop = nullptr,
+};
+
+const DisplayDriver* const display_drivers[] = {&x11_driver, nullptr};
+
+const DisplayDriver* driver_select(const DisplayDriver* const* list, const char* name,
+                                   const char* title, int32_t width, int32_t height,
+                                   int32_t depth, int32_t refresh, int32_t flags) {
+  if (name && !*name) name = nullptr;
+  if (flags == SCREEN_NULL || (name && strcasecmp(name, "null") == 0)) return &null_driver;
+  // With a name, even passes try only that driver; halfway the full-screen
+  // bit is inverted, so a request no driver can meet falls back to the other
+  // window kind.
+  const int passes = name ? 4 : 2;
+  for (int pass = passes; pass >= 1; --pass) {
+    if (pass == passes / 2) flags ^= SCREEN_FULLSCREEN;
+    for (const DisplayDriver* const* it = list; *it; ++it) {
+      const DisplayDriver* d = *it;
+      bool eligible = !name || (pass & 1) || (d->name && strcasecmp(d->name, name) == 0);
+      if (!eligible || !d->init) continue;
+      for (int attempt = 0; attempt < 2; ++attempt) {
+        if (d->init(title, width, height, depth, attempt == 0 ? refresh : 0, flags) == 0) return d;
+        if (d->exit) d->exit();
+      }
+    }
+  }
+  return nullptr;
+}
