@@ -100,7 +100,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
     for (const Run& run : runs) {
       if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
       const std::string name = run.run_name.function_name;
-      const double t = run.GetAdjustedRealTime();
+      const double t = run.GetAdjustedCPUTime();
       auto it = fastest.find(name);
       if (it == fastest.end() || t < it->second) fastest[name] = t;
     }
