@@ -1,8 +1,10 @@
 // tandrel: probes the hosts of tandrel.cfg, then shows them in one window.
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/config.hpp"
 #include "app/text.hpp"
+#include "app/window.hpp"
 
 int main() {
   adoptCharacterLocale();
@@ -13,5 +15,17 @@ int main() {
     std::fprintf(stderr, "%s\n", noHostsMessage(configuration).c_str());
     return 1;
   }
+  if (openWindow(hostCount) != 0) {
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || *display == '\0')
+      std::fprintf(stderr, "tandrel: Fenster kann nicht geöffnet werden: DISPLAY ist nicht gesetzt\n");
+    else
+      std::fprintf(stderr,
+                   "tandrel: Fenster kann nicht geöffnet werden: keine X-Anzeige unter "
+                   "DISPLAY=%s erreichbar\n",
+                   display);
+    return 1;
+  }
+  mainLoop();
   return 0;
 }
