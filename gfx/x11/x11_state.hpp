@@ -1,0 +1,127 @@
+#pragma once
+// State shared by the three layers of the X11 driver: the window layer
+// (driver.cpp), the image layer (image.cpp) and key translation (keys.cpp).
+// Private to gfx/x11 and its tests; nothing else includes Xlib.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <X11/extensions/Xrandr.h>
+
+#include <pthread.h>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+#include "gfx/screen.hpp"
+#include "gfx/x11/convert.hpp"
+
+// Builds one row of the 1-bit shape mask from one row of the visible page.
+using MaskBuilder = void (*)(const uint8_t* row, int32_t width, uint8_t* mask);
+
+// Everything below is written by init (before the update thread starts), by
+// the update thread under the driver lock, or by the drawing thread under the
+// same lock (get_mouse, set_mouse, set_window_pos).
+struct X11State {
+  // Connection and visual.
+  Display* display;
+  int screen;
+  Visual* visual;
+  int depth;          // default depth of the screen
+  int visual_bpp;     // bits per pixel of that depth's pixmap format; 15 for 16 at depth 15
+  Window root;
+  Window draw_window;   // gets the image and all input
+  Window frame_window;  // managed top level: title, close protocol
+  Window full_window;   // override-redirect, full screen only
+  Colormap colormap;    // AllocNone colormap of the windows
+  Colormap colormap8;   // AllocAll, PseudoColor visuals only
+  Atom delete_atom;
+  Atom decoration_atom;  // set with SCREEN_NO_FRAME, deleted at exit
+  Cursor arrow_cursor, invisible_cursor;
+  bool cursor_visible;
+  GC gc;                 // the screen's default graphics context
+
+  // The screen as asked for.
+  int32_t width, height, depth_requested, flags, refresh_requested;
+
+  // XRandR.
+  XRRScreenConfiguration* randr_config;
+  int size_current, size_desktop, size_full;  // -1: none
+  Rotation rotation;
+  short rate_desktop, rate_full;  // rate_full 0: no matching rate
+  int32_t fallback_height;        // full-screen height when no size of the exact height exists
+  int32_t mode_height;            // height of the full-screen mode
+  bool mode_switched;             // the display mode (and the grabs) must be restored
+
+  // Mouse.
+  int32_t mouse_x, mouse_y;
+  int32_t root_x, root_y;
+  bool have_root;                 // false until the first motion event
+  int32_t buttons;                // 1 left, 2 right, 4 middle
+  int32_t wheel, hwheel;
+  bool inside, grabbed;
+  Time last_press;
+  bool have_press;                // no double click before a first press
+
+  uint8_t keycodes[256];          // X keycode -> scan code
+  int32_t y_offset;               // image row 0 inside the window
+
+  // Image layer.
+  XImage* image;
+  XShmSegmentInfo shm;
+  bool use_shm;
+  XImage* shape_image;
+  Pixmap shape_bitmap;
+  GC shape_gc;
+  Converter converter;
+  MaskBuilder mask_builder;
+
+  // Update thread.
+  pthread_t thread;
+  bool thread_started;
+  bool sync_created;              // mutex and condition exist
+  bool thread_reported;           // the thread has finished image_open
+  bool image_ok;                  // ... and it succeeded
+  pthread_mutex_t mutex;
+  pthread_cond_t cond;
+};
+
+extern X11State x11;
+// Outlives init and exit: the window had the focus (input is ignored without).
+extern bool x11_focus;
+// Cleared to stop the update thread; read by it without the lock.
+extern std::atomic<bool> x11_running;
+// Update passes made since the process started; the benchmark and tests read it.
+extern std::atomic<uint64_t> x11_passes;
+
+// Window layer (driver.cpp).
+void x11_lock();
+void x11_unlock();
+void x11_handle_event(XEvent& event);
+void x11_toggle_fullscreen();
+int x11_mode_switch();     // full screen: XRandR size, pointer and keyboard grabs; 0 or -1
+void x11_mode_restore();   // undoes x11_mode_switch; harmless when nothing was switched
+// Waits up to timeout_ms for an event of that type on that window and removes it.
+bool x11_wait_event(Window window, int type, int timeout_ms);
+
+// Image layer (image.cpp). image_open answers 0 or -1; image_update runs under the lock.
+int image_open();
+void image_close();
+void image_update();
+// The shape mask builder for a screen's bytes per pixel.
+MaskBuilder mask_builder_for(int32_t bytes_per_pixel);
+
+// Keys (keys.cpp).
+struct KeysymRow {
+  uint64_t keysym;
+  uint64_t scan;
+};
+constexpr int KEYSYM_ROWS = 103;
+extern const std::array<KeysymRow, KEYSYM_ROWS> keysym_table;
+// Scan code of a key symbol: the first matching row, 1 for Escape, else 0.
+int32_t keysym_scan(uint64_t keysym);
+void keycode_table_build(Display* display, uint8_t table[256]);
+// Key code of a key event with the given scan code (0: nothing to post).
+int32_t key_translate(XKeyEvent& event, int32_t scan);
+// Extended key code of scan codes 59 to 83, else 0.
+int32_t extended_key(int32_t scan);
