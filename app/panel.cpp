@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "app/config.hpp"
 #include "app/graph.hpp"
 #include "app/latency.hpp"
 #include "app/probe.hpp"
@@ -85,13 +86,14 @@ void topButtons(HostRecord& host, int32_t t) {
 }
 
 void portLines(const HostRecord& host, int32_t t) {
+  // A name that is not safe for the shell gets no client buttons at all.
+  bool clients = host.nameSafe && hostNameIsSafe(host.name);
   for (int i = 1; i <= 9; ++i) {
     int32_t y = t + 52 + 15 * i;
     const Text& line = host.portLines[i];
     setTextColor(lightText);
     if (!line.empty()) drawLabel(70, float(y), line);
-    // A name that is not safe for the shell gets no client buttons at all.
-    if (!host.nameSafe) continue;
+    if (!clients) continue;
     if (reportsOpenFtp(line)) clientButton(y, "FTP-Client", 13, ftpCommand(host));
     if (reportsOpenSsh(line)) clientButton(y, "SSH-Client", 14, sshCommand(host));
   }
