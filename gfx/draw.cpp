@@ -106,7 +106,9 @@ void plot_line(DrawContext* dc, int32_t ix1, int32_t iy1, int32_t ix2, int32_t i
         missed = x < L || x > R;
       }
     } else {
-      if (d < -2 * dx) {
+      // The walk itself never holds d = -2dx (it would have stepped x one
+      // pixel earlier), so that value advances x too.
+      if (d <= -2 * dx) {
         int64_t n = (-2 * dx - d) / (2 * dy) + 1;
         x += sx * n;
         d += 2 * dy * n;

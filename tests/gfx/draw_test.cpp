@@ -1,0 +1,403 @@
+// Lines, boxes, clearing and colours on a Null screen, read back pixel by pixel.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
+#include <set>
+
+#include "gfx_fixture.hpp"
+
+namespace {
+
+constexpr uint32_t WHITE = 0xFFFFFFFFu;
+using Pixels = std::vector<std::pair<int, int>>;
+
+Pixels row_pixels(int y, std::initializer_list<std::pair<int, int>> runs) {
+  Pixels out;
+  for (auto [a, b] : runs)
+    for (int x = a; x <= b; ++x) out.push_back({x, y});
+  return out;
+}
+
+TEST_F(NullScreen, FullBoxFillsEveryPixelAndMarksEveryRow) {
+  box(0, 0, 800, 200, WHITE);
+  EXPECT_TRUE(pixels_not(WHITE).empty());
+  EXPECT_EQ(dirty_rows(), row_range(0, 199));
+}
+
+TEST_F(NullScreen, DashedLineFromColumn401) {
+  line(401, 50, 800, 50, WHITE, 0xFF00);
+  size_t on_count = 0;
+  for (int x = 0; x < 800; ++x) {
+    bool on = x >= 401 && ((x - 401) / 8) % 2 == 0;
+    on_count += on;
+    ASSERT_EQ(pixel32(x, 50), on ? WHITE : BLACK) << "x " << x;
+  }
+  EXPECT_EQ(pixels_not(BLACK).size(), on_count);
+  EXPECT_EQ(dirty_rows(), row_range(50, 50));
+}
+
+TEST_F(NullScreen, DashedLinesStartTheirRunAtTheFirstPoint) {
+  line(500, 10, 401, 10, WHITE, 0xFF00);  // leftward: pixel k at x = 500 - k
+  for (int x = 401; x <= 500; ++x) EXPECT_EQ(pixel32(x, 10) == WHITE, (500 - x) % 16 < 8) << x;
+  line(20, 150, 20, 100, WHITE, 0xF000);  // upward: pixel k at y = 150 - k
+  for (int y = 100; y <= 150; ++y) EXPECT_EQ(pixel32(20, y) == WHITE, (150 - y) % 16 < 4) << y;
+  line(300, 190, 260, 150, WHITE, 0xF000);  // diagonal up and left
+  for (int k = 0; k <= 40; ++k)
+    EXPECT_EQ(pixel32(300 - k, 190 - k) == WHITE, k % 16 < 4) << k;
+  std::vector<int> rows = {10};
+  for (int y = 100; y <= 190; ++y) rows.push_back(y);
+  EXPECT_EQ(dirty_rows(), rows);
+}
+
+TEST_F(NullScreen, ClippedLinesKeepTheirPhase) {
+  line(30, -5, 30, 40, WHITE, 0xFF00);  // pixel k = y + 5
+  for (int y = 0; y <= 40; ++y) EXPECT_EQ(pixel32(30, y) == WHITE, (y + 5) % 16 < 8) << y;
+  EXPECT_EQ(dirty_rows(), row_range(0, 40));
+  clear_dirty();
+  line(-3, 100, 40, 100, WHITE, 0xFF00);  // pixel k = x + 3
+  for (int x = 0; x <= 40; ++x) EXPECT_EQ(pixel32(x, 100) == WHITE, (x + 3) % 16 < 8) << x;
+  EXPECT_EQ(dirty_rows(), row_range(100, 100));
+  line(810, 120, 780, 120, WHITE, 0xFF00);  // leftward from beyond the right edge
+  for (int x = 780; x < 800; ++x) EXPECT_EQ(pixel32(x, 120) == WHITE, (810 - x) % 16 < 8) << x;
+}
+
+TEST_F(NullScreen, TiesStepAtTheEarlierPixel) {
+  line(0, 0, 2, 1, WHITE);
+  EXPECT_EQ(pixels_not(BLACK), (Pixels{{0, 0}, {1, 1}, {2, 1}}));
+  EXPECT_EQ(dirty_rows(), row_range(0, 1));
+  box(0, 0, 800, 200, BLACK);
+  line(0, 0, 1, 2, WHITE);
+  EXPECT_EQ(pixels_not(BLACK), (Pixels{{0, 0}, {1, 1}, {1, 2}}));
+  // Clipped right after a tie: the walk has already stepped x at row -1.
+  box(0, 0, 800, 200, BLACK);
+  line(10, -4, 11, 4, WHITE);
+  EXPECT_EQ(pixels_not(BLACK), (Pixels{{11, 0}, {11, 1}, {11, 2}, {11, 3}, {11, 4}}));
+}
+
+TEST_F(NullScreen, PointsRoundHalvesAwayFromZero) {
+  DrawContext* dc = draw_context();
+  int32_t x, y;
+  map_point(dc, 10.5f, -10.5f, &x, &y);
+  EXPECT_EQ(x, 11);
+  EXPECT_EQ(y, -11);
+  map_point(dc, 2.4f, -2.5f, &x, &y);
+  EXPECT_EQ(x, 2);
+  EXPECT_EQ(y, -3);
+  line(10.5f, 10.5f, 10.5f, 10.5f, WHITE);
+  EXPECT_EQ(pixels_not(BLACK), (Pixels{{11, 11}}));
+}
+
+TEST_F(NullScreen, NonFinitePointsLieFarOutside) {
+  DrawContext* dc = draw_context();
+  const float inf = std::numeric_limits<float>::infinity();
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  int32_t x, y;
+  map_point(dc, nan, inf, &x, &y);
+  EXPECT_EQ(x, -COORD_LIMIT);
+  EXPECT_EQ(y, COORD_LIMIT);
+  map_point(dc, -inf, 1e30f, &x, &y);
+  EXPECT_EQ(x, -COORD_LIMIT);
+  EXPECT_EQ(y, COORD_LIMIT);
+  line(nan, nan, nan, 5, WHITE);
+  box(nan, nan, -inf, -1e30f, WHITE);
+  EXPECT_TRUE(pixels_not(BLACK).empty());
+  EXPECT_TRUE(dirty_rows().empty());
+  line(100, 100, inf, 100, WHITE);  // runs to the right edge
+  EXPECT_EQ(pixels_not(BLACK), row_pixels(100, {{100, 799}}));
+}
+
+TEST(DrawAlpha, TranslucentColoursBlendOnlyOnAlphaScreens) {
+  for (bool alpha : {true, false}) {
+    setenv("ZORGFX", "null", 1);
+    ASSERT_EQ(screen_open(16, 16, 32, 1, alpha ? SCREEN_ALPHA : 0, 0), 0);
+    unsetenv("ZORGFX");
+    draw_line(nullptr, 0xFF0000FF, 2, 0xFFFF, 0, 0, 0, 15, 15);
+    draw_line(nullptr, 0x80FF0000, 0, 0xFFFF, 0, 3, 3, 3, 3);      // put_pixel path
+    draw_line(nullptr, 0x80FF0000, 2, 0xFFFF, 0, 5, 5, 9, 5);      // fill_span path
+    uint32_t want = alpha ? 0x807F007Fu : 0x80FF0000u;
+    EXPECT_EQ(pixel32(3, 3), want);
+    for (int x = 5; x <= 9; ++x) EXPECT_EQ(pixel32(x, 5), want);
+    EXPECT_EQ(pixel32(4, 5), 0xFF0000FFu);
+    // Opaque colours are stored as they are, even on alpha screens.
+    draw_line(nullptr, 0xFF00FF00, 0, 0xFFFF, 0, 3, 3, 3, 3);
+    EXPECT_EQ(pixel32(3, 3), 0xFF00FF00u);
+    screen_close();
+  }
+}
+
+TEST_F(NullScreen, DashedOutlineBox) {
+  box(2, 3, 9, 6, WHITE, 1, 0xFF00);
+  Pixels want = row_pixels(6, {{2, 9}});
+  for (int y = 3; y <= 6; ++y) {
+    want.push_back({2, y});
+    want.push_back({9, y});
+  }
+  std::sort(want.begin(), want.end(), [](auto a, auto b) {
+    return std::tie(a.second, a.first) < std::tie(b.second, b.first);
+  });
+  want.erase(std::unique(want.begin(), want.end()), want.end());
+  EXPECT_EQ(pixels_not(BLACK), want);
+  EXPECT_EQ(dirty_rows(), row_range(3, 6));
+}
+
+TEST_F(NullScreen, BoxCornersInAnyOrderDrawTheSame) {
+  for (int kind : {1, 2, 5}) {
+    for (uint16_t style : {uint16_t(0xFFFF), uint16_t(0xF0F0), uint16_t(0x8001)}) {
+      box(0, 0, 800, 200, BLACK);
+      box(3, 40, 57, 9, WHITE, kind, style);
+      Pixels a = pixels_not(BLACK);
+      box(0, 0, 800, 200, BLACK);
+      box(57, 9, 3, 40, WHITE, kind, style);
+      EXPECT_EQ(pixels_not(BLACK), a) << kind << " " << style;
+      box(0, 0, 800, 200, BLACK);
+      box(3, 9, 57, 40, WHITE, kind, style);
+      EXPECT_EQ(pixels_not(BLACK), a) << kind << " " << style;
+      EXPECT_FALSE(a.empty());
+    }
+  }
+}
+
+TEST_F(NullScreen, OutlinesClipEachEdgeToTheView) {
+  box(-5, -5, 10, 300, WHITE, 1);
+  // Only the right edge (column 10) is inside; top, bottom and left are not.
+  Pixels want;
+  for (int y = 0; y < 200; ++y) want.push_back({10, y});
+  EXPECT_EQ(pixels_not(BLACK), want);
+  EXPECT_EQ(dirty_rows(), row_range(0, 199));
+}
+
+TEST_F(NullScreen, ClearWithTheDefaultFillsTheBackgroundAndMarksAll) {
+  box(0, 0, 800, 200, WHITE);
+  clear_dirty();
+  screen_clear(CLEAR_DEFAULT);
+  EXPECT_TRUE(pixels_not(BLACK).empty());
+  EXPECT_EQ(dirty_rows(), row_range(0, 199));
+  EXPECT_EQ(draw_context()->pen_x, 400.0f);
+  EXPECT_EQ(draw_context()->pen_y, 100.0f);
+  color_set(0, 0xFF102030, 1);
+  screen_clear(1);
+  EXPECT_TRUE(pixels_not(0xFF102030).empty());
+}
+
+TEST_F(NullScreen, ColorSetChangesTheForegroundOnlyAndAnswersTheOld) {
+  EXPECT_EQ(color_set(0xFFF5FFFF, 0, 2), 0xFFFFFFFFu);
+  EXPECT_EQ(draw_context()->foreground, 0xFFF5FFFFu);
+  EXPECT_EQ(draw_context()->background, BLACK);
+  EXPECT_EQ(color_set(0xFF000001, 0xFF000002, 0), 0xFFF5FFFFu);
+  EXPECT_EQ(draw_context()->background, 0xFF000002u);
+  draw_line(nullptr, 0x12345678, 0, 0xFFFF, COORD_COLOR_OMITTED, 1, 1, 1, 1);
+  EXPECT_EQ(pixel32(1, 1), 0xFF000001u);
+}
+
+TEST_F(NullScreen, RelativeCoordinatesFollowThePen) {
+  line(10, 10, 20, 10, WHITE);                        // pen at (20, 10)
+  draw_line(nullptr, 0xFF00FF00, 0, 0xFFFF, 2, 0, 5, 0, 20);  // first from the pen: (20,15)-(0,20)
+  EXPECT_EQ(pixel32(20, 15), 0xFF00FF00u);
+  EXPECT_EQ(pixel32(0, 20), 0xFF00FF00u);
+  draw_line(nullptr, 0xFFFF0000, 2, 0xFFFF, 1, 100, 100, 3, 2);  // second from the first
+  EXPECT_EQ(pixel32(103, 102), 0xFFFF0000u);
+  EXPECT_EQ(pixel32(104, 102), BLACK);
+  EXPECT_EQ(draw_context()->pen_x, 103.0f);
+  draw_line(nullptr, 0xFF0000FF, 0, 0xFFFF, 3, 1, 1, 2, 0);  // both: (104,103)-(106,103)
+  EXPECT_EQ(pixels_not(BLACK).size(), 11u + 21u + 12u + 3u);
+  EXPECT_EQ(pixel32(106, 103), 0xFF0000FFu);
+}
+
+TEST(DrawDepths, SixteenAndEightBitPixels) {
+  ASSERT_EQ(screen_open(32, 8, 16, 1, SCREEN_NULL, 0), 0);
+  EXPECT_EQ(pixel16(0, 0), 0);  // background 0 at 16 bits
+  draw_line(nullptr, 0xFFFF0000, 0, 0xFFFF, 0, 0, 0, 31, 0);
+  draw_line(nullptr, 0xFF00FF00, 0, 0xFFFF, 0, 0, 1, 0, 1);
+  EXPECT_EQ(pixel16(31, 0), 0xF800);
+  EXPECT_EQ(pixel16(0, 1), 0x07E0);
+  EXPECT_EQ(color_set(0xFF0000FF, 0, 2), 0xFFFFFFFFu);  // white widened back
+  EXPECT_EQ(color_set(0, 0, 3), 0xFF0000FFu);
+  screen_close();
+  ASSERT_EQ(screen_open(32, 8, 8, 1, SCREEN_NULL, 0), 0);
+  draw_line(nullptr, 0, 0, 0xFFFF, COORD_COLOR_OMITTED, 0, 0, 31, 7);
+  EXPECT_EQ(screen_context->visible_pixels[0], 15);
+  EXPECT_EQ(screen_context->visible_pixels[7 * 32 + 31], 15);
+  EXPECT_EQ(color_set(0x1234, 0x56, 0), 15u);  // background 0 << 16 | 15
+  EXPECT_EQ(color_set(0, 0, 3), 0x00560034u);
+  screen_close();
+}
+
+// The same line walked without any clipping; pixel k is drawn when bit
+// 15 - k mod 16 of the style is set.
+struct Walk {
+  std::set<std::pair<int, int>> drawn;
+  int first_visible_y = INT32_MIN;
+};
+
+Walk reference_line(int64_t x1, int64_t y1, int64_t x2, int64_t y2, uint16_t style,
+                    const DrawView& v) {
+  Walk w;
+  int64_t dx = std::llabs(x2 - x1), dy = std::llabs(y2 - y1);
+  int64_t sx = x2 >= x1 ? 1 : -1, sy = y2 >= y1 ? 1 : -1;
+  int64_t x = x1, y = y1;
+  auto visit = [&](int64_t k) {
+    bool in = x >= v.left && x < v.left + v.width && y >= v.top && y < v.top + v.height;
+    if (!in) return;
+    if (w.first_visible_y == INT32_MIN) w.first_visible_y = int(y);
+    if ((style >> (15 - k % 16)) & 1) w.drawn.insert({int(x), int(y)});
+  };
+  if (dx >= dy) {
+    int64_t d = 2 * dy - dx;
+    for (int64_t k = 0; k <= dx; ++k) {
+      visit(k);
+      if (d >= 0 && dy) {
+        y += sy;
+        d -= 2 * dx;
+      }
+      d += 2 * dy;
+      x += sx;
+    }
+  } else {
+    int64_t d = dy - 2 * dx;
+    for (int64_t k = 0; k <= dy; ++k) {
+      visit(k);
+      if (d <= 0) {
+        x += sx;
+        d += 2 * dy;
+      }
+      d -= 2 * dx;
+      y += sy;
+    }
+  }
+  return w;
+}
+
+std::set<std::pair<int, int>> drawn_pixels(uint32_t background) {
+  std::set<std::pair<int, int>> out;
+  for (auto p : pixels_not(background)) out.insert(p);
+  return out;
+}
+
+void blank_page() {
+  std::memset(screen_context->visible_pixels, 0, size_t(screen_context->pitch) * screen_context->height);
+  clear_dirty();
+}
+
+// Random lines inside, across and outside the view against the unclipped
+// walk: clipping must not change a single pixel, nor the dash phase.
+TEST_F(NullScreen, ClippedLinesMatchTheUnclippedWalk) {
+  std::mt19937 rng(12345);
+  std::uniform_int_distribution<int> xs(-1500, 2300), ys(-600, 800), bits(0, 0xFFFF);
+  DrawContext* dc = draw_context();
+  for (int round = 0; round < 2; ++round) {
+    if (round == 1) {  // an inner view, absolute coordinates
+      dc->view = {150, 40, 333, 97};
+      dc->flags |= VIEW_SET | VIEW_ABSOLUTE;
+    }
+    for (int i = 0; i < 1500; ++i) {
+      int x1 = xs(rng), y1 = ys(rng), x2 = xs(rng), y2 = ys(rng);
+      if (i % 5 == 0) x2 = x1;                  // vertical
+      if (i % 7 == 0) y2 = y1;                  // horizontal
+      if (i % 11 == 0) { x1 %= 900; y1 %= 220; x2 = x1 + 37; y2 = y1 - 37; }  // diagonal
+      uint16_t style = i % 3 == 0 ? 0xFFFF : uint16_t(bits(rng));
+      blank_page();
+      line(float(x1), float(y1), float(x2), float(y2), WHITE, style);
+      Walk w = reference_line(x1, y1, x2, y2, style, dc->view);
+      ASSERT_EQ(drawn_pixels(0), w.drawn) << x1 << "," << y1 << " - " << x2 << "," << y2;
+      if (w.first_visible_y == INT32_MIN) {
+        ASSERT_TRUE(dirty_rows().empty()) << x1 << "," << y1 << " - " << x2 << "," << y2;
+      } else {
+        int cy2 = std::clamp(y2, dc->view.top, dc->view.top + dc->view.height - 1);
+        ASSERT_EQ(dirty_rows(), row_range(std::min(w.first_visible_y, cy2),
+                                          std::max(w.first_visible_y, cy2)))
+            << x1 << "," << y1 << " - " << x2 << "," << y2;
+      }
+    }
+  }
+}
+
+// Outlines and filled boxes against a per-pixel rule over the whole box.
+TEST_F(NullScreen, ClippedBoxesMatchTheirOutlinePattern) {
+  std::mt19937 rng(777);
+  std::uniform_int_distribution<int> xs(-300, 1100), ys(-100, 300), bits(0, 0xFFFF);
+  DrawContext* dc = draw_context();
+  dc->view = {100, 20, 600, 150};
+  dc->flags |= VIEW_SET | VIEW_ABSOLUTE;
+  const DrawView v = dc->view;
+  for (int i = 0; i < 600; ++i) {
+    int x1 = xs(rng), y1 = ys(rng), x2 = xs(rng), y2 = ys(rng);
+    int kind = i % 3 == 0 ? 2 : 1;
+    uint16_t style = i % 4 == 0 ? 0xFFFF : uint16_t(bits(rng));
+    blank_page();
+    box(float(x1), float(y1), float(x2), float(y2), WHITE, kind, style);
+    if (x1 > x2) std::swap(x1, x2);
+    if (y1 > y2) std::swap(y1, y2);
+    std::set<std::pair<int, int>> want;
+    auto in = [&](int x, int y) {
+      return x >= v.left && x < v.left + v.width && y >= v.top && y < v.top + v.height;
+    };
+    auto put = [&](int64_t pos, int x, int y) {
+      if (in(x, y) && (kind == 2 || ((style >> (15 - pos % 16)) & 1))) want.insert({x, y});
+    };
+    int64_t w = x2 - x1 + 1, h = y2 - y1 + 1;
+    if (kind == 2) {
+      for (int y = y1; y <= y2; ++y)
+        for (int x = std::max(x1, v.left); x <= std::min(x2, v.left + v.width - 1); ++x) put(0, x, y);
+    } else {
+      for (int x = x1; x <= x2; ++x) put(x - x1, x, y2);
+      for (int x = x1; x <= x2; ++x) put(w + x - x1, x, y1);
+      for (int y = y1; y <= y2; ++y) put(2 * w + y - y1, x2, y);
+      for (int y = y1; y <= y2; ++y) put(2 * w + h + y - y1, x1, y);
+    }
+    ASSERT_EQ(drawn_pixels(0), want) << x1 << "," << y1 << " - " << x2 << "," << y2;
+    bool visible = !(x2 < v.left || y2 < v.top || x1 >= v.left + v.width || y1 >= v.top + v.height);
+    if (visible)
+      ASSERT_EQ(dirty_rows(), row_range(std::max(y1, v.top), std::min(y2, v.top + v.height - 1)));
+    else
+      ASSERT_TRUE(dirty_rows().empty());
+  }
+}
+
+// Coordinates far outside, huge and non-finite: nothing may be written
+// outside the view (and under AddressSanitizer, nothing outside the page).
+TEST_F(NullScreen, WildCoordinatesNeverLeaveTheView) {
+  const float inf = std::numeric_limits<float>::infinity();
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float specials[] = {nan, inf, -inf, 1e30f, -1e30f, 3e9f, -3e9f, 2147483648.0f,
+                            -2147483648.0f, 536870912.0f, -536870913.0f, 1e7f, -1e7f,
+                            0.0f, -0.0f, 799.5f, 199.5f, -0.5f};
+  std::mt19937 rng(4242);
+  std::uniform_int_distribution<int> pick(0, int(std::size(specials)) - 1), coin(0, 2),
+      kinds(0, 3), bits(0, 0xFFFF);
+  std::uniform_real_distribution<float> near(-2000.0f, 2000.0f);
+  auto coordinate = [&] { return coin(rng) == 0 ? near(rng) : specials[pick(rng)]; };
+  DrawContext* dc = draw_context();
+  for (int round = 0; round < 2; ++round) {
+    if (round == 1) {
+      dc->view = {200, 50, 300, 80};
+      dc->flags |= VIEW_SET;  // coordinates offset by the view's origin
+    }
+    const DrawView v = dc->view;
+    blank_page();
+    for (int i = 0; i < 20000; ++i) {
+      float x1 = coordinate(), y1 = coordinate(), x2 = coordinate(), y2 = coordinate();
+      int kind = kinds(rng);
+      draw_line(nullptr, WHITE, kind == 3 ? 0 : kind, uint16_t(bits(rng)), 0, x1, y1, x2, y2);
+    }
+    for (auto [x, y] : pixels_not(0))
+      ASSERT_TRUE(x >= v.left && x < v.left + v.width && y >= v.top && y < v.top + v.height)
+          << x << "," << y;
+    for (int y : dirty_rows()) ASSERT_TRUE(y >= v.top && y < v.top + v.height) << y;
+  }
+}
+
+TEST_F(NullScreen, LongLinesAcrossTheViewStayExact) {
+  // Far end points with exact float values: the walk is still the true one
+  // where it crosses the page.
+  blank_page();
+  line(-4194304, 100, 4194304, 101, WHITE);  // 2^22: exactly representable
+  Walk w = reference_line(-4194304, 100, 4194304, 101, 0xFFFF, draw_context()->view);
+  EXPECT_EQ(drawn_pixels(0), w.drawn);
+  blank_page();
+  line(400, -3000000, 401, 3000000, WHITE, 0xF0F0);
+  w = reference_line(400, -3000000, 401, 3000000, 0xF0F0, draw_context()->view);
+  EXPECT_EQ(drawn_pixels(0), w.drawn);
+}
+
+}  // namespace

@@ -1,0 +1,423 @@
+// Opening, closing and locking the screen; driver choice; title; events.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "gfx/console.hpp"
+#include "gfx_fixture.hpp"
+#include "support/scratch.hpp"
+
+// Huge allocations must come back as null, not end the program.
+extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
+
+namespace {
+
+void count_lock() { ++CountingDriver::locks; }
+void count_unlock() { ++CountingDriver::unlocks; }
+void count_exit() { ++CountingDriver::exits; }
+void record_title(const char* t) { CountingDriver::title = t; }
+int fixed_mouse(int32_t* x, int32_t* y, int32_t* wheel, int32_t* buttons, int32_t* clip) {
+  *x = 12, *y = 34, *wheel = -1, *buttons = 1, *clip = 0;
+  return CountingDriver::mouse_result;
+}
+
+}  // namespace
+
+const DisplayDriver CountingDriver::driver = {
+    .name = "Counting",
+    .init = nullptr,
+    .exit = count_exit,
+    .lock = count_lock,
+    .unlock = count_unlock,
+    .set_palette = nullptr,
+    .wait_vsync = nullptr,
+    .get_mouse = fixed_mouse,
+    .set_mouse = nullptr,
+    .set_window_title = record_title,
+    .set_window_pos = nullptr,
+    .fetch_modes = nullptr,
+    .flip = nullptr,
+    .poll = nullptr,
+    .desktop = nullptr,
+};
+
+namespace {
+
+// Swaps the counting driver into the open screen for one test.
+class CountedScreen : public NullScreen {
+ protected:
+  void SetUp() override {
+    NullScreen::SetUp();
+    CountingDriver::reset();
+    screen_context->driver = &CountingDriver::driver;
+  }
+  void TearDown() override {
+    screen_context->driver = &null_driver;
+    NullScreen::TearDown();
+  }
+};
+
+TEST(ScreenOpen, NormalisesDepthAndSizesThePage) {
+  ASSERT_EQ(screen_open(800, 600, 24, 0, SCREEN_NULL, 0), 0);
+  const ScreenContext* s = screen_context;
+  EXPECT_EQ(s->depth, 32);
+  EXPECT_EQ(s->bytes_per_pixel, 4);
+  EXPECT_EQ(s->pitch, 3200);
+  EXPECT_EQ(s->page_count, 1);
+  EXPECT_EQ(s->color_mask, 0xFFFFFFFFu);
+  EXPECT_EQ(s->text_columns, 100);
+  EXPECT_EQ(s->text_rows, 75);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(s->pages[0]) % 16, 0u);
+  EXPECT_EQ(s->visible_pixels, s->pages[0]);
+  // Every pixel starts as opaque black, no row is dirty yet.
+  EXPECT_TRUE(pixels_not(0xFF000000u).empty());
+  EXPECT_TRUE(dirty_rows().empty());
+  screen_close();
+
+  ASSERT_EQ(screen_open(640, 480, 15, 3, SCREEN_NULL, 0), 0);
+  EXPECT_EQ(screen_context->depth, 16);
+  EXPECT_EQ(screen_context->pitch, 1280);
+  EXPECT_EQ(screen_context->color_mask, 0xFFFFu);
+  EXPECT_EQ(screen_context->page_count, 3);
+  for (int p = 0; p < 3; ++p) EXPECT_EQ(reinterpret_cast<uintptr_t>(screen_context->pages[p]) % 16, 0u);
+  screen_close();
+
+  ASSERT_EQ(screen_open(64, 32, 4, 1, SCREEN_NULL, 0), 0);
+  EXPECT_EQ(screen_context->bytes_per_pixel, 1);
+  EXPECT_EQ(screen_context->color_mask, 15u);
+  screen_close();
+  EXPECT_EQ(screen_context, nullptr);
+}
+
+TEST(ScreenOpen, BadArgumentsLeaveAnOpenScreenUntouched) {
+  ASSERT_EQ(screen_open(320, 200, 32, 1, SCREEN_NULL, 0), 0);
+  ScreenContext* before = screen_context;
+  int32_t serial = before->serial;
+  EXPECT_EQ(screen_open(640, 480, 12, 1, 0, 0), 1);
+  EXPECT_EQ(screen_open(0, 480, 32, 1, 0, 0), 1);
+  EXPECT_EQ(screen_open(640, -1, 32, 1, 0, 0), 1);
+  EXPECT_EQ(screen_open(SCREEN_MAX_SIZE + 1, 1, 8, 1, 0, 0), 1);
+  EXPECT_EQ(screen_context, before);
+  EXPECT_EQ(screen_context->serial, serial);
+  EXPECT_EQ(screen_context->width, 320);
+  EXPECT_NE(console_hooks.read_key, nullptr);
+  screen_close();
+}
+
+TEST(ScreenOpen, ReopeningGivesANewSerialAndFreshDrawingState) {
+  ASSERT_EQ(screen_open(100, 100, 32, 1, SCREEN_NULL, 0), 0);
+  int32_t first = screen_context->serial;
+  color_set(0xFF123456, 0, 2);
+  ASSERT_EQ(screen_open(100, 100, 32, 1, SCREEN_NULL, 0), 0);
+  EXPECT_GT(screen_context->serial, first);
+  // The old foreground is gone: a line in the omitted colour is white again.
+  draw_line(nullptr, 0, 0, 0xFFFF, COORD_COLOR_OMITTED, 5, 5, 5, 5);
+  EXPECT_EQ(pixel32(5, 5), 0xFFFFFFFFu);
+  screen_close();
+}
+
+TEST(ScreenOpen, FlagsReachTheContextExceptForTheNullRequest) {
+  ASSERT_EQ(screen_open(64, 64, 32, 1, SCREEN_NULL, 0), 0);
+  EXPECT_EQ(screen_context->flags, 0u);
+  screen_close();
+  setenv("ZORGFX", "NuLL", 1);
+  ASSERT_EQ(screen_open(64, 64, 32, 1, SCREEN_ALPHA | SCREEN_PRIORITY, 0), 0);
+  unsetenv("ZORGFX");
+  EXPECT_EQ(screen_context->driver, &null_driver);
+  EXPECT_EQ(screen_context->flags, uint32_t(CONTEXT_ALPHA | CONTEXT_PRIORITY));
+  screen_close();
+}
+
+TEST(ScreenOpen, NoDisplayFailsAndLeavesNothingBehind) {
+  const char* display = std::getenv("DISPLAY");
+  std::string saved = display ? display : "";
+  unsetenv("DISPLAY");
+  unsetenv("ZORGFX");
+  ASSERT_EQ(screen_open(64, 64, 32, 1, SCREEN_NULL, 0), 0);  // an open screen is closed first
+  EXPECT_EQ(screen_open(800, 200, 32, 1, 0, 0), 1);
+  EXPECT_EQ(screen_context, nullptr);
+  EXPECT_EQ(console_hooks.read_key, nullptr);
+  EXPECT_EQ(console_hooks.page_select, nullptr);
+  EXPECT_EQ(screen_lookup16, nullptr);
+  if (display) setenv("DISPLAY", saved.c_str(), 1);
+}
+
+TEST(ScreenOpen, ExhaustedMemoryFailsWithoutAScreen) {
+  // 64 pages of 4 TiB each cannot all exist in any address space.
+  EXPECT_EQ(screen_open(SCREEN_MAX_SIZE, SCREEN_MAX_SIZE, 32, 64, SCREEN_NULL, 0), 1);
+  EXPECT_EQ(screen_context, nullptr);
+  EXPECT_EQ(console_hooks.read_key, nullptr);
+  // And the layer still works afterwards.
+  ASSERT_EQ(screen_open(16, 16, 32, 1, SCREEN_NULL, 0), 0);
+  screen_close();
+}
+
+TEST(ScreenHooks, FilledAtOpenClearedAtCloseReservedSlotKept) {
+  static bool reserved_called = false;
+  console_hooks.console_reserved = [] { reserved_called = true; };
+  ASSERT_EQ(screen_open(64, 64, 32, 1, SCREEN_NULL, 0), 0);
+  const void* const* slot = reinterpret_cast<const void* const*>(&console_hooks);
+  constexpr int slots = sizeof(ConsoleHooks) / sizeof(void*);
+  static_assert(slots == 28);
+  for (int i = 1; i < slots; ++i) EXPECT_NE(slot[i], nullptr) << "slot " << i;
+  screen_close();
+  for (int i = 1; i < slots; ++i) EXPECT_EQ(slot[i], nullptr) << "slot " << i;
+  ASSERT_NE(console_hooks.console_reserved, nullptr);
+  console_hooks.console_reserved();
+  EXPECT_TRUE(reserved_called);
+  console_hooks.console_reserved = nullptr;
+}
+
+TEST(ScreenHooks, ConsoleCallsWithoutAScreenAreNeutral) {
+  screen_close();
+  EXPECT_EQ(console_read_key(), "");
+  int32_t v[5] = {7, 7, 7, 7, 7};
+  EXPECT_EQ(console_read_mouse(&v[0], &v[1], &v[2], &v[3], &v[4]), 1);
+  for (int32_t x : v) EXPECT_EQ(x, -1);
+  EXPECT_EQ(console_color(0xFFFFFFFF, 0, 2), 0u);
+  EXPECT_EQ(console_width(100, 14), 0);
+  console_clear(CLEAR_DEFAULT);
+  EXPECT_EQ(console_sleep(1, 1), 0);
+  EXPECT_EQ(console_sleep(1, 7), 1);
+}
+
+TEST_F(CountedScreen, NestedLocksCallTheDriverOnceEach) {
+  screen_lock();
+  screen_lock();
+  EXPECT_EQ(CountingDriver::locks, 1);
+  screen_unlock(1, 0);
+  EXPECT_EQ(CountingDriver::unlocks, 0);
+  EXPECT_EQ(screen_context->lock_count, 1);
+  screen_unlock(1, 0);
+  EXPECT_EQ(CountingDriver::unlocks, 1);
+  EXPECT_EQ(screen_context->lock_count, 0);
+  EXPECT_TRUE(dirty_rows().empty());
+}
+
+TEST_F(CountedScreen, UnlockMarksRowsAndReleasesOneLevel) {
+  screen_lock();
+  screen_unlock(-1, -1);
+  EXPECT_EQ(dirty_rows(), row_range(0, 199));
+  EXPECT_EQ(CountingDriver::locks, 1);
+  EXPECT_EQ(CountingDriver::unlocks, 1);
+
+  clear_dirty();
+  screen_lock();
+  screen_unlock(0, 200);  // last row out of range: nothing marked, still released
+  EXPECT_TRUE(dirty_rows().empty());
+  EXPECT_EQ(CountingDriver::unlocks, 2);
+
+  screen_unlock(10, 12);  // no lock held: marks, leaves the driver alone
+  EXPECT_EQ(dirty_rows(), row_range(10, 12));
+  EXPECT_EQ(CountingDriver::unlocks, 2);
+  EXPECT_EQ(screen_context->lock_count, 0);
+
+  clear_dirty();
+  screen_unlock(-5, 3);
+  EXPECT_EQ(dirty_rows(), row_range(0, 3));
+}
+
+TEST_F(CountedScreen, PrimitivesKeepAnOuterLock) {
+  screen_lock();
+  line(0, 0, 799, 199, 0xFFFFFFFF);
+  box(10, 10, 20, 20, 0xFFFFFFFF);
+  screen_clear(CLEAR_DEFAULT);
+  EXPECT_EQ(screen_context->lock_count, 1);
+  EXPECT_EQ(CountingDriver::locks, 1);
+  EXPECT_EQ(CountingDriver::unlocks, 0);
+  screen_unlock(1, 0);
+  EXPECT_EQ(CountingDriver::unlocks, 1);
+}
+
+TEST_F(CountedScreen, LinesWhollyOutsideTakeNoLock) {
+  line(-10, 5, -1, 50, 0xFFFFFFFF);
+  line(800, 5, 900, 50, 0xFFFFFFFF);
+  line(5, -10, 50, -1, 0xFFFFFFFF);
+  line(5, 200, 50, 300, 0xFFFFFFFF);
+  box(-30, -30, -1, 100, 0xFFFFFFFF);
+  EXPECT_EQ(CountingDriver::locks, 0);
+  EXPECT_TRUE(dirty_rows().empty());
+  line(0, 0, 0, 0, 0xFFFFFFFF);
+  EXPECT_EQ(CountingDriver::locks, 1);
+  EXPECT_EQ(CountingDriver::unlocks, 1);
+}
+
+TEST_F(CountedScreen, TitleReachesTheDriverAtOnce) {
+  screen_set_title("Zeige 2 Server");
+  EXPECT_EQ(CountingDriver::title, "Zeige 2 Server");
+  EXPECT_STREQ(screen_title(), "Zeige 2 Server");
+  std::string longer(300, 'x');
+  screen_set_title(longer);
+  EXPECT_EQ(CountingDriver::title, std::string(127, 'x'));
+}
+
+TEST_F(NullScreen, EventRingDropsTheOldest) {
+  for (int i = 0; i < 127 + 5; ++i) event_post(ScreenEvent{EVENT_KEY_PRESS, i, 0, 0, 0});
+  const ScreenContext* s = screen_context;
+  EXPECT_EQ((s->event_head - s->event_tail) & 127, 127);
+  EXPECT_EQ(s->events[s->event_tail].a, 5);  // events 0 to 4 are gone
+  EXPECT_EQ(s->events[(s->event_head + 127) & 127].a, 131);
+}
+
+TEST_F(NullScreen, InfoReportsTheScreenAndNothingWithoutOne) {
+  int32_t w, h, d, bpp, pitch, rate;
+  const char* name = nullptr;
+  screen_info(&w, &h, &d, &bpp, &pitch, &rate, &name);
+  EXPECT_EQ(w, 800);
+  EXPECT_EQ(h, 200);
+  EXPECT_EQ(d, 32);
+  EXPECT_EQ(bpp, 4);
+  EXPECT_EQ(pitch, 3200);
+  EXPECT_STREQ(name, "Null");
+  screen_close();
+  screen_info(nullptr, nullptr, nullptr, &bpp, &pitch, nullptr, &name);
+  EXPECT_EQ(bpp, 0);
+  EXPECT_EQ(pitch, 0);
+  EXPECT_STREQ(name, "");
+}
+
+TEST(ScreenPages, WorkAndVisiblePagesAreSeparate) {
+  ASSERT_EQ(screen_open(64, 32, 32, 2, SCREEN_NULL, 0), 0);
+  clear_dirty();
+  EXPECT_EQ(screen_set_pages(1, -1), 0);  // was work 0, visible 0
+  draw_line(nullptr, 0xFFFF0000, 2, 0xFFFF, 0, 0, 0, 63, 31);
+  EXPECT_TRUE(dirty_rows().empty());  // drawn off screen
+  EXPECT_EQ(pixel32(5, 5), 0xFF000000u);
+  EXPECT_EQ(screen_set_pages(-1, 1), 1);  // work 1, visible 0
+  EXPECT_EQ(dirty_rows(), row_range(0, 31));
+  EXPECT_EQ(pixel32(5, 5), 0xFFFF0000u);
+  EXPECT_EQ(screen_set_pages(-1, -1), (1 << 8) | 1);
+  EXPECT_EQ(screen_context->visible_page, 0);
+  // Copy page 0 (black) onto page 1, then show it.
+  EXPECT_EQ(screen_copy_page(0, 1), 0);
+  EXPECT_EQ(screen_copy_page(0, 5), 1);
+  screen_set_pages(0, 1);
+  EXPECT_EQ(pixel32(5, 5), 0xFF000000u);
+  screen_close();
+  EXPECT_EQ(screen_set_pages(0, 0), -1);
+}
+
+TEST(ScreenPalette, EightBitScreensLoadTheDefaultPalette) {
+  ASSERT_EQ(screen_open(32, 16, 8, 1, SCREEN_NULL, 0), 0);
+  EXPECT_EQ(screen_context->palette[1], 0x00AA0000u);   // 0000AA as 0x00BBGGRR
+  EXPECT_EQ(screen_context->palette[15], 0x00FFFFFFu);
+  EXPECT_EQ(screen_context->device_palette[4], 0x000000AAu);
+  palette_set(3, 1, 2, 3);
+  EXPECT_EQ(screen_context->palette[3], 0x00030201u);
+  palette_set(300, 1, 2, 3);  // ignored
+  screen_close();
+  ASSERT_EQ(screen_open(32, 16, 32, 1, SCREEN_NULL, 0), 0);
+  palette_set(3, 1, 2, 3);
+  EXPECT_EQ(screen_context->palette[3], 0u);
+  screen_close();
+}
+
+// Driver choice over a list of recording drivers.
+struct Attempt {
+  std::string driver;
+  int32_t refresh, flags;
+  bool operator==(const Attempt&) const = default;
+};
+std::vector<std::string> calls;
+std::vector<Attempt> attempts;
+int succeed_at = -1;  // attempt number that succeeds
+
+int try_init(const char* name, int32_t refresh, int32_t flags) {
+  attempts.push_back({name, refresh, flags});
+  calls.push_back(std::string("init ") + name);
+  return int(attempts.size()) - 1 == succeed_at ? 0 : -1;
+}
+int init_a(const char*, int32_t, int32_t, int32_t, int32_t r, int32_t f) { return try_init("A", r, f); }
+int init_b(const char*, int32_t, int32_t, int32_t, int32_t r, int32_t f) { return try_init("B", r, f); }
+void exit_a() { calls.push_back("exit A"); }
+void exit_b() { calls.push_back("exit B"); }
+const DisplayDriver driver_a = {.name = "A", .init = init_a, .exit = exit_a, .lock = nullptr,
+                                .unlock = nullptr, .set_palette = nullptr, .wait_vsync = nullptr,
+                                .get_mouse = nullptr, .set_mouse = nullptr,
+                                .set_window_title = nullptr, .set_window_pos = nullptr,
+                                .fetch_modes = nullptr, .flip = nullptr, .poll = nullptr,
+                                .desktop = nullptr};
+const DisplayDriver driver_b = {.name = "B", .init = init_b, .exit = exit_b, .lock = nullptr,
+                                .unlock = nullptr, .set_palette = nullptr, .wait_vsync = nullptr,
+                                .get_mouse = nullptr, .set_mouse = nullptr,
+                                .set_window_title = nullptr, .set_window_pos = nullptr,
+                                .fetch_modes = nullptr, .flip = nullptr, .poll = nullptr,
+                                .desktop = nullptr};
+const DisplayDriver* const two_drivers[] = {&driver_a, &driver_b, nullptr};
+
+class DriverChoice : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    calls.clear();
+    attempts.clear();
+    succeed_at = -1;
+  }
+  const DisplayDriver* choose(const char* name, int32_t flags) {
+    return driver_select(two_drivers, name, "t", 10, 10, 32, 60, flags);
+  }
+};
+
+TEST_F(DriverChoice, WithoutANameTwoPassesOverAllWithTheFullScreenBitInverted) {
+  EXPECT_EQ(choose(nullptr, SCREEN_FIXED), nullptr);
+  const int32_t f = SCREEN_FIXED, g = SCREEN_FIXED | SCREEN_FULLSCREEN;
+  std::vector<Attempt> expected = {{"A", 60, f}, {"A", 0, f}, {"B", 60, f}, {"B", 0, f},
+                                   {"A", 60, g}, {"A", 0, g}, {"B", 60, g}, {"B", 0, g}};
+  EXPECT_EQ(attempts, expected);
+  // Every failed init is followed by that driver's exit.
+  ASSERT_EQ(calls.size(), 16u);
+  for (size_t i = 0; i < calls.size(); i += 2) EXPECT_EQ(calls[i + 1], "exit " + calls[i].substr(5));
+}
+
+TEST_F(DriverChoice, WithANameEvenPassesTryOnlyThatDriver) {
+  EXPECT_EQ(choose("b", SCREEN_FULLSCREEN), nullptr);
+  const int32_t f = SCREEN_FULLSCREEN, g = 0;
+  std::vector<Attempt> expected = {
+      {"B", 60, f}, {"B", 0, f},                              // pass 4
+      {"A", 60, f}, {"A", 0, f}, {"B", 60, f}, {"B", 0, f},   // pass 3
+      {"B", 60, g}, {"B", 0, g},                              // pass 2
+      {"A", 60, g}, {"A", 0, g}, {"B", 60, g}, {"B", 0, g}};  // pass 1
+  EXPECT_EQ(attempts, expected);
+}
+
+TEST_F(DriverChoice, TheFirstSuccessfulInitWins) {
+  succeed_at = 1;  // A with refresh 0
+  EXPECT_EQ(choose(nullptr, 0), &driver_a);
+  EXPECT_EQ(calls, (std::vector<std::string>{"init A", "exit A", "init A"}));
+}
+
+TEST_F(DriverChoice, NullByNameOrFlags) {
+  EXPECT_EQ(choose("NULL", 0), &null_driver);
+  EXPECT_EQ(choose("a", SCREEN_NULL), &null_driver);
+  EXPECT_TRUE(attempts.empty());
+}
+
+// The default title is the program file's name without its extension. The
+// binary is copied under another name and asked for its title.
+TEST(ScreenTitle, DefaultIsTheProgramName) {
+  if (std::getenv("TANDREL_TITLE_CHILD")) {
+    ASSERT_EQ(screen_open(8, 8, 32, 1, SCREEN_NULL, 0), 0);
+    std::printf("title=[%s]\n", screen_title());
+    screen_close();
+    return;
+  }
+  ScratchDir dir;
+  std::string copy = dir.file("monitor.bin");
+  std::filesystem::copy_file("/proc/self/exe", copy);
+  std::filesystem::permissions(copy, std::filesystem::perms::owner_exec,
+                               std::filesystem::perm_options::add);
+  std::string command = "TANDREL_TITLE_CHILD=1 " + copy +
+                        " --gtest_filter=ScreenTitle.DefaultIsTheProgramName 2>&1";
+  FILE* p = popen(command.c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  std::string out;
+  char buf[256];
+  while (fgets(buf, sizeof buf, p)) out += buf;
+  pclose(p);
+  EXPECT_NE(out.find("title=[monitor]"), std::string::npos) << out;
+}
+
+}  // namespace
