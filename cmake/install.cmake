@@ -88,11 +88,13 @@ set(CPACK_PACKAGE_CONTACT "${TANDREL_MAINTAINER}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop monitor for up to six network hosts")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "tandrel shows up to six hosts named in tandrel.cfg in one X11 window with a
-German user interface: name, alias and address from nslookup, the open ports
-found by nmap, buttons that open an FTP or SSH client in a terminal, and a
-graph of the last 100 ping times.")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "\
+tandrel shows up to six hosts named in tandrel.cfg in one X11 window with
+a German user interface: name, alias and address from nslookup, the open
+ports found by nmap, buttons that open an FTP or SSH client in a terminal,
+and a graph of the last 100 ping times.")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TANDREL_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
