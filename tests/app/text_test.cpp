@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdlib>
 #include <cmath>
 #include <cstdint>
 #include <ctime>
@@ -67,12 +68,26 @@ TEST(ParseNumber, ReadsTheLeadingDecimalNumberOnly) {
 }
 
 TEST(ParseNumber, IgnoresTheGlobalNumericLocale) {
-  const char* german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
-  if (!german) GTEST_SKIP() << "no German locale installed";
+  // A German locale of our own, where the decimal sign is a comma.
+  ScratchDir dir;
+  const std::string build = "localedef -i de_DE -f UTF-8 '" + dir.file("de_DE.UTF-8") +
+                            "' >/dev/null 2>&1";
+  if (std::system(build.c_str()) != 0) GTEST_SKIP() << "localedef cannot build de_DE";
+  EnvSetting path("LOCPATH", dir.path().c_str());
+  ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr);
+  ASSERT_EQ(std::strtod("0,5", nullptr), 0.5);  // the locale is in force
   EXPECT_EQ(parseNumber("0.045"), 0.045);
   EXPECT_EQ(parseNumber("0,045"), 0);
   EXPECT_EQ(formatNumber(1.5, "0.#"), "1.5");
   std::setlocale(LC_NUMERIC, "C");
+
+  // The program takes only the character classes from a German environment.
+  EnvSetting all("LC_ALL", "de_DE.UTF-8");
+  adoptCharacterLocale();
+  EXPECT_STREQ(std::setlocale(LC_CTYPE, nullptr), "de_DE.UTF-8");
+  EXPECT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C");
+  EXPECT_EQ(parseNumber("2.5"), 2.5);
+  std::setlocale(LC_CTYPE, "C");
 }
 
 TEST(FindText, PositionsAndBounds) {
