@@ -22,6 +22,30 @@ uint16_t reverse_bits(uint16_t v) {
 
 uint16_t rotate_mask(uint16_t m) { return uint16_t((m >> 1) | (m << 15)); }
 
+// Plain 32-bit pixels are stored directly, other kinds through put_pixel;
+// both give the same pixels.
+struct DirectPut {
+  uint8_t* const* lines;
+  uint32_t value;
+  void operator()(int64_t x, int64_t y) const {
+    reinterpret_cast<uint32_t*>(lines[y])[x] = value;
+  }
+};
+
+struct RoutinePut {
+  DrawContext* dc;
+  uint32_t value;
+  void operator()(int64_t x, int64_t y) const { dc->put_pixel(dc, int32_t(x), int32_t(y), value); }
+};
+
+template <typename Op>
+void with_put(DrawContext* dc, uint32_t value, Op op) {
+  if (put_pixel_is_plain32(dc))
+    op(DirectPut{dc->lines, value});
+  else
+    op(RoutinePut{dc, value});
+}
+
 // A straight run along one axis from a to b (a <= b), the pattern mask
 // starting at bit 15 - phase. fixed is the other coordinate.
 void plot_run(DrawContext* dc, bool horizontal, int32_t fixed, int32_t a, int32_t b,
@@ -30,16 +54,18 @@ void plot_run(DrawContext* dc, bool horizontal, int32_t fixed, int32_t a, int32_
     dc->fill_span(dc->lines[fixed] + int64_t(a) * dc->bytes_per_pixel, value, b - a + 1);
     return;
   }
-  uint16_t mask = uint16_t(0x8000u >> (phase & 15));
-  for (int32_t i = a; i <= b; ++i) {
-    if (mask & style) {
-      if (horizontal)
-        dc->put_pixel(dc, i, fixed, value);
-      else
-        dc->put_pixel(dc, fixed, i, value);
+  with_put(dc, value, [&](auto put) {
+    uint16_t mask = uint16_t(0x8000u >> (phase & 15));
+    for (int32_t i = a; i <= b; ++i) {
+      if (mask & style) {
+        if (horizontal)
+          put(i, fixed);
+        else
+          put(fixed, i);
+      }
+      mask = rotate_mask(mask);
     }
-    mask = rotate_mask(mask);
-  }
+  });
 }
 
 // A line along one axis from p1 toward p2, already known to touch the view
@@ -128,29 +154,31 @@ void plot_line(DrawContext* dc, int32_t ix1, int32_t iy1, int32_t ix2, int32_t i
     const int64_t start_y = y;
     uint16_t mask = uint16_t(0x8000u >> ((x_major ? skx : sky) & 15));
     const int64_t ex = clamp64(x2, L, R) + sx, ey = cy2 + sy;
-    if (x_major) {
-      while (x != ex && y != ey) {
-        if (mask & style) dc->put_pixel(dc, int32_t(x), int32_t(y), value);
-        mask = rotate_mask(mask);
-        if (d >= 0) {
-          y += sy;
-          d -= 2 * dx;
-        }
-        d += 2 * dy;
-        x += sx;
-      }
-    } else {
-      while (x != ex && y != ey) {
-        if (mask & style) dc->put_pixel(dc, int32_t(x), int32_t(y), value);
-        mask = rotate_mask(mask);
-        if (d <= 0) {
-          x += sx;
+    with_put(dc, value, [&](auto put) {
+      if (x_major) {
+        while (x != ex && y != ey) {
+          if (mask & style) put(x, y);
+          mask = rotate_mask(mask);
+          if (d >= 0) {
+            y += sy;
+            d -= 2 * dx;
+          }
           d += 2 * dy;
+          x += sx;
         }
-        d -= 2 * dx;
-        y += sy;
+      } else {
+        while (x != ex && y != ey) {
+          if (mask & style) put(x, y);
+          mask = rotate_mask(mask);
+          if (d <= 0) {
+            x += sx;
+            d += 2 * dy;
+          }
+          d -= 2 * dx;
+          y += sy;
+        }
       }
-    }
+    });
     from = std::min(start_y, cy2);
     to = std::max(start_y, cy2);
   }
@@ -168,8 +196,18 @@ void plot_box(DrawContext* dc, int32_t x1, int32_t y1, int32_t x2, int32_t y2, u
   screen_lock();
   const int32_t bpp = dc->bytes_per_pixel;
   if (filled) {
-    for (int32_t y = cy1; y <= cy2; ++y)
-      dc->fill_span(dc->lines[y] + int64_t(cx1) * bpp, value, cx2 - cx1 + 1);
+    const ScreenContext* s = screen_context;
+    const int64_t rows = int64_t(cy2) - cy1 + 1, span = int64_t(cx2) - cx1 + 1;
+    // Whole rows of the page lie back to back: one span covers them all.
+    const bool whole_rows = cx1 == 0 && span == s->width && int64_t(s->width) * bpp == dc->pitch &&
+                            rows * span <= INT32_MAX &&
+                            dc->lines[cy2] == dc->lines[cy1] + (rows - 1) * dc->pitch;
+    if (whole_rows) {
+      dc->fill_span(dc->lines[cy1], value, int32_t(rows * span));
+    } else {
+      for (int32_t y = cy1; y <= cy2; ++y)
+        dc->fill_span(dc->lines[y] + int64_t(cx1) * bpp, value, int32_t(span));
+    }
   } else if (style == 0xFFFF) {
     if (y2 <= B) dc->fill_span(dc->lines[y2] + int64_t(cx1) * bpp, value, cx2 - cx1 + 1);
     if (y1 >= T) dc->fill_span(dc->lines[y1] + int64_t(cx1) * bpp, value, cx2 - cx1 + 1);

@@ -76,6 +76,8 @@ void draw_target_screen(DrawContext* dc);
 
 const PixelRoutines* pixel_routines_for(int32_t bytes_per_pixel);
 void select_pixel_routines(DrawContext* dc, uint32_t color);
+// True when put_pixel is the plain 32-bit store, which may then be inlined.
+bool put_pixel_is_plain32(const DrawContext* dc);
 uint32_t native_color(int32_t bytes_per_pixel, uint32_t color);
 uint32_t blend_pixel(uint32_t source, uint32_t dest);
 
