@@ -407,6 +407,16 @@ static void on_motion(XMotionEvent& event) {
   if (x11_focus) post(EVENT_MOUSE_MOVE, x11.mouse_x, x11.mouse_y, dx, dy);
 }
 
+static void pointer_refresh() {
+  Window root, child;
+  int root_x, root_y, x, y;
+  unsigned int mask;
+  if (!XQueryPointer(x11.display, x11.draw_window, &root, &child, &root_x, &root_y, &x, &y, &mask)) return;
+  x11.mouse_x = x;
+  x11.mouse_y = y - x11.y_offset;
+  x11.inside = x11.mouse_x >= 0 && x11.mouse_x < x11.width && x11.mouse_y >= 0 && x11.mouse_y < x11.height;
+}
+
 static void on_configure(XConfigureEvent& event) {
   if (event.width != x11.width || (event.height != x11.height && event.height != x11.mode_height))
     x11_toggle_fullscreen();
@@ -444,6 +454,8 @@ void x11_handle_event(XEvent& event) {
       if (!x11_focus) {
         x11_focus = true;
         post(EVENT_FOCUS_IN);
+        // Losing the focus forgot the pointer; it may still be over the window.
+        pointer_refresh();
       }
       if (screen_context) screen_mark_all_dirty();
       break;

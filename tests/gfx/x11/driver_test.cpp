@@ -1,0 +1,316 @@
+// The X11 driver's window and image layers against a real Xvfb: windows,
+// titles, pixels on the next pass, dirty rows only, shared memory and plain
+// images, other visuals, and the failures that must leave nothing behind.
+#include "x11_fixture.hpp"
+
+#include <X11/Xatom.h>
+#include <X11/extensions/shape.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "gfx/console.hpp"
+
+namespace {
+
+class X11Window : public X11Suite {
+ protected:
+  static void SetUpTestSuite() { start(xvfb(1024, 768, 24)); }
+};
+
+TEST_F(X11Window, OpensAWindowOfTheSizeWithTheTitle) {
+  open(320, 200, 32, 0, "Zeige 2 Server");
+  Window frame = server->find_window("Zeige 2 Server");
+  ASSERT_EQ(frame, x11.frame_window);
+  int w = 0, h = 0;
+  ASSERT_TRUE(server->size_of(frame, &w, &h));
+  EXPECT_EQ(w, 320);
+  EXPECT_EQ(h, 200);
+  ASSERT_TRUE(server->size_of(x11.draw_window, &w, &h));
+  EXPECT_EQ(w, 320);
+  EXPECT_EQ(h, 200);
+  Window root, parent, *children = nullptr;
+  unsigned int count = 0;
+  ASSERT_TRUE(XQueryTree(server->display(), x11.draw_window, &root, &parent, &children, &count));
+  if (children) XFree(children);
+  EXPECT_EQ(parent, frame);
+
+  screen_set_title("Neuer Titel");
+  EXPECT_TRUE(wait_until([&] { return server->find_window("Neuer Titel") == frame; }));
+  const char* name = nullptr;
+  int32_t width = 0, height = 0, depth = 0;
+  screen_info(&width, &height, &depth, nullptr, nullptr, nullptr, &name);
+  EXPECT_STREQ(name, "X11");
+  EXPECT_EQ(width, 320);
+  EXPECT_EQ(depth, 32);
+}
+
+TEST_F(X11Window, ClosingJoinsTheThreadAndLeavesNoWindow) {
+  int threads = thread_count();
+  open(200, 100, 32, 0, "Einmal");
+  EXPECT_EQ(thread_count(), threads + 1);
+  screen_close();
+  EXPECT_EQ(thread_count(), threads);
+  EXPECT_TRUE(server->find_windows("Einmal").empty());
+
+  open(200, 100, 32, 0, "Zweimal");
+  screen_lock();
+  fill_rows32(0, 100, 0xFF00FF00);
+  screen_unlock(-1, -1);
+  EXPECT_TRUE(window_shows(199, 99, 0x00FF00));
+  screen_close();
+  EXPECT_EQ(thread_count(), threads);
+  EXPECT_TRUE(server->find_windows("Zweimal").empty());
+}
+
+TEST_F(X11Window, DrawnRowsArriveThroughSharedMemory) {
+  open(320, 200);
+  EXPECT_TRUE(locked([] { return x11.use_shm; }));
+  screen_lock();
+  fill_rows32(0, 200, 0xFF123456);
+  screen_unlock(-1, -1);
+  EXPECT_TRUE(window_shows(0, 0, 0x123456));
+  EXPECT_TRUE(window_shows(319, 199, 0x123456));
+}
+
+// Rows drawn but not marked stay as they were in the window.
+TEST_F(X11Window, OnlyDirtyRowsAreSent) {
+  open(320, 200);
+  screen_lock();
+  fill_rows32(0, 200, 0xFF0000FF);
+  screen_unlock(-1, -1);
+  ASSERT_TRUE(window_shows(5, 199, 0x0000FF));
+
+  screen_lock();
+  fill_rows32(10, 20, 0xFFFF0000);
+  screen_unlock(10, 19);
+  ASSERT_TRUE(window_shows(5, 19, 0xFF0000));
+  ASSERT_TRUE(wait_passes(3));
+  std::vector<uint32_t> rows = server->column(x11.draw_window, 5, 8, 24);
+  ASSERT_EQ(rows.size(), 24u);
+  for (int i = 0; i < 24; i++) {
+    int y = 8 + i;
+    EXPECT_EQ(rows[size_t(i)], y >= 10 && y < 20 ? 0xFF0000u : 0x0000FFu) << "row " << y;
+  }
+  screen_lock();
+  screen_unlock(20, 29);
+  EXPECT_TRUE(window_shows(5, 29, 0xFF0000));
+  EXPECT_EQ(server->pixel(x11.draw_window, 5, 30), 0x0000FFu);
+}
+
+TEST_F(X11Window, PlainImageWhenSharedMemoryIsSwitchedOff) {
+  setenv("TANDREL_X11_NO_SHM", "1", 1);
+  open(300, 120);
+  EXPECT_FALSE(locked([] { return x11.use_shm; }));
+  screen_lock();
+  fill_rows32(0, 120, 0xFFABCDEF);
+  screen_unlock(-1, -1);
+  EXPECT_TRUE(window_shows(299, 119, 0xABCDEF));
+  EXPECT_TRUE(window_shows(0, 0, 0xABCDEF));
+}
+
+// "unix/:N" reaches the same server through the socket, but by its name it is
+// not a local display: no shared memory, and no full screen.
+TEST_F(X11Window, DisplayNamedAsRemoteUsesThePlainImage) {
+  setenv("DISPLAY", ("unix/" + server->name()).c_str(), 1);
+  open(200, 80, 32, SCREEN_FULLSCREEN);
+  EXPECT_FALSE(locked([] { return x11.use_shm; }));
+  EXPECT_FALSE(locked([] { return x11.flags & SCREEN_FULLSCREEN; }));
+  screen_lock();
+  fill_rows32(0, 80, 0xFF102030);
+  screen_unlock(-1, -1);
+  EXPECT_TRUE(window_shows(100, 40, 0x102030));
+}
+
+TEST_F(X11Window, MissingDisplayFailsAndLeavesNothing) {
+  int threads = thread_count();
+  setenv("DISPLAY", ":4987", 1);
+  screen_set_title("nirgends");
+  EXPECT_EQ(screen_open(320, 200, 32, 1, 0, 0), 1);
+  EXPECT_EQ(screen_context, nullptr);
+  EXPECT_EQ(console_hooks.read_key, nullptr);
+  EXPECT_EQ(console_hooks.read_mouse, nullptr);
+  EXPECT_EQ(thread_count(), threads);
+  EXPECT_EQ(x11.display, nullptr);
+  // Releasing after a failed start is harmless, twice too.
+  x11_driver.exit();
+  x11_driver.exit();
+  int32_t w = -1, h = -1, d = -1, r = -1;
+  screen_info(&w, &h, &d, nullptr, nullptr, &r, nullptr);
+  EXPECT_EQ(w, 0);
+  EXPECT_EQ(d, 0);
+  int32_t count = -1;
+  EXPECT_EQ(x11_driver.fetch_modes(32, &count), nullptr);
+  EXPECT_EQ(count, 0);
+}
+
+TEST_F(X11Window, OpenGlRequestsAreRefused) {
+  EXPECT_EQ(x11_driver.init("gl", 100, 100, 32, 0, SCREEN_OPENGL), -1);
+  x11_driver.exit();
+  EXPECT_EQ(x11.display, nullptr);
+}
+
+TEST_F(X11Window, DesktopAndModesWithoutAScreen) {
+  int32_t w = 0, h = 0, d = 0;
+  const char* name = "x";
+  screen_info(&w, &h, &d, nullptr, nullptr, nullptr, &name);
+  EXPECT_EQ(w, 1024);
+  EXPECT_EQ(h, 768);
+  EXPECT_EQ(d, 24);
+  EXPECT_STREQ(name, "");
+  int32_t count = 0;
+  uint32_t* modes = x11_driver.fetch_modes(32, &count);
+  ASSERT_NE(modes, nullptr);
+  ASSERT_GE(count, 1);
+  bool found = false;
+  for (int i = 0; i < count; i++) found |= modes[i] == (1024u << 16 | 768u);
+  EXPECT_TRUE(found);
+  std::free(modes);
+  EXPECT_EQ(x11_driver.fetch_modes(12, &count), nullptr);
+}
+
+TEST_F(X11Window, SetWindowPositionMovesTheFrame) {
+  open(200, 100);
+  int32_t before = x11_driver.set_window_pos(40, 30);
+  EXPECT_EQ(before, 0);  // no window manager: the frame starts at the origin
+  EXPECT_TRUE(wait_until([&] {
+    Window child;
+    int x = 0, y = 0;
+    XTranslateCoordinates(server->display(), x11.draw_window, server->root(), 0, 0, &x, &y, &child);
+    return x == 40 && y == 30;
+  }));
+  EXPECT_EQ(x11_driver.set_window_pos(INT32_MIN, 50), (30 << 16) | 40);
+}
+
+// The shape follows the page: the transparent colour is cut out.
+TEST_F(X11Window, ShapedWindowCutsOutTheTransparentColour) {
+  XInternAtom(server->display(), "_MOTIF_WM_HINTS", False);  // as a window manager would
+  open(64, 32, 32, SCREEN_SHAPED);
+  EXPECT_TRUE(locked([] { return (x11.flags & (SCREEN_NO_FRAME | SCREEN_FIXED)) == (SCREEN_NO_FRAME | SCREEN_FIXED); }));
+  screen_lock();
+  fill_rows32(0, 32, 0xFFFF00FF);
+  ScreenContext* s = screen_context;
+  for (int y = 4; y < 12; y++)
+    for (int x = 9; x < 20; x++) reinterpret_cast<uint32_t*>(s->visible_pixels + y * s->pitch)[x] = 0xFF00FF00;
+  screen_unlock(-1, -1);
+  auto shape_is_block = [&] {
+    int count = 0, ordering = 0;
+    XRectangle* r = XShapeGetRectangles(server->display(), x11.draw_window, ShapeBounding, &count, &ordering);
+    bool block = count == 1 && r[0].x == 9 && r[0].y == 4 && r[0].width == 11 && r[0].height == 8;
+    if (r) XFree(r);
+    return block;
+  };
+  EXPECT_TRUE(wait_until(shape_is_block));
+
+  Atom motif = XInternAtom(server->display(), "_MOTIF_WM_HINTS", True);
+  Atom type;
+  int format;
+  unsigned long items, after;
+  unsigned char* data = nullptr;
+  ASSERT_EQ(XGetWindowProperty(server->display(), x11.draw_window, motif, 0, 5, False, motif, &type, &format,
+                               &items, &after, &data),
+            Success);
+  ASSERT_EQ(items, 5u);
+  const long* hints = reinterpret_cast<const long*>(data);
+  EXPECT_EQ(hints[0], 2);
+  EXPECT_EQ(hints[2], 0);
+  XFree(data);
+}
+
+// The server goes away under an open screen: the process ends at once with a
+// message instead of spinning or hanging.
+TEST(X11Lost, ServerGoneEndsTheProcessWithAMessage) {
+  if (!XServer::available()) GTEST_SKIP() << "Xvfb is not available";
+  GTEST_FLAG_SET(death_test_style, "fast");
+  XServer doomed(xvfb(320, 240, 24));
+  ASSERT_TRUE(doomed.ok());
+  pid_t pid = doomed.pid();
+  std::string name = doomed.name();
+  doomed.close_display();  // only the child talks to this server
+  EXPECT_EXIT(
+      {
+        unsetenv("ZORGFX");
+        setenv("DISPLAY", name.c_str(), 1);
+        if (screen_open(100, 100, 32, 1, 0, 0) != 0) _exit(3);
+        kill(pid, SIGKILL);
+        for (int i = 0; i < 500; i++) {  // at most 10 s of a main loop
+          screen_lock();
+          screen_unlock(-1, -1);
+          usleep(20000);
+        }
+        _exit(0);
+      },
+      ::testing::ExitedWithCode(1), "Verbindung zum X-Server");
+}
+
+class X11Depth16 : public X11Suite {
+ protected:
+  static void SetUpTestSuite() { start(xvfb(640, 480, 16)); }
+};
+
+// Red in the top bits of the 16-bit visual.
+TEST_F(X11Depth16, ThirtyTwoBitPageOnASixteenBitVisual) {
+  open(160, 90);
+  screen_lock();
+  fill_rows32(0, 30, 0xFF0000FF);
+  fill_rows32(30, 30, 0xFFFF0000);
+  fill_rows32(60, 30, 0xFFFFFFFF);
+  screen_unlock(-1, -1);
+  EXPECT_TRUE(window_shows(10, 10, 0x001F));
+  EXPECT_TRUE(window_shows(10, 40, 0xF800));
+  EXPECT_TRUE(window_shows(159, 89, 0xFFFF));
+}
+
+TEST_F(X11Depth16, SixteenBitPageIsCopied) {
+  open(100, 50, 16);
+  screen_lock();
+  ScreenContext* s = screen_context;
+  for (int y = 0; y < 50; y++)
+    for (int x = 0; x < 100; x++) reinterpret_cast<uint16_t*>(s->visible_pixels + y * s->pitch)[x] = 0x07E0;
+  screen_unlock(-1, -1);
+  EXPECT_TRUE(window_shows(99, 49, 0x07E0));
+}
+
+// Nothing here has interned any decoration atom, so a frameless window has no way to ask.
+TEST_F(X11Depth16, FramelessWithoutADecorationHintFails) {
+  EXPECT_EQ(XInternAtom(server->display(), "_MOTIF_WM_HINTS", True), None);
+  screen_set_title("ohne Rahmen");
+  EXPECT_EQ(screen_open(100, 50, 32, 1, SCREEN_NO_FRAME, 0), 1);
+  EXPECT_EQ(screen_context, nullptr);
+  EXPECT_TRUE(server->find_windows("ohne Rahmen").empty());
+}
+
+class X11Depth8 : public X11Suite {
+ protected:
+  static void SetUpTestSuite() { start(xvfb(640, 480, 8)); }
+};
+
+TEST_F(X11Depth8, PaletteIndicesAndColourCells) {
+  open(120, 60, 8);
+  EXPECT_NE(locked([] { return x11.colormap8; }), Colormap(0));
+  palette_set(7, 10, 200, 30);
+  XColor cell{};
+  EXPECT_TRUE(wait_until([&] {
+    cell.pixel = 7;
+    XQueryColor(server->display(), x11.colormap8, &cell);
+    return cell.red == 10 * 257;
+  }));
+  EXPECT_EQ(cell.green, 200 * 257);
+  EXPECT_EQ(cell.blue, 30 * 257);
+  screen_lock();
+  std::memset(screen_context->visible_pixels, 7, size_t(screen_context->pitch) * 60);
+  screen_unlock(-1, -1);
+  EXPECT_TRUE(window_shows(119, 59, 7));
+}
+
+// No converter takes a 32-bit page onto an 8-bit visual.
+TEST_F(X11Depth8, ThirtyTwoBitPageHasNoConverterThere) {
+  int threads = thread_count();
+  screen_set_title("acht");
+  EXPECT_EQ(screen_open(120, 60, 32, 1, 0, 0), 1);
+  EXPECT_EQ(screen_context, nullptr);
+  EXPECT_EQ(thread_count(), threads);
+  EXPECT_TRUE(server->find_windows("acht").empty());
+}
+
+}  // namespace

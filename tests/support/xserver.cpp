@@ -1,0 +1,311 @@
+#include "support/xserver.hpp"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+bool on_path(const char* program) {
+  const char* path = std::getenv("PATH");
+  std::string dirs = path ? path : "/usr/bin:/bin";
+  size_t start = 0;
+  while (start <= dirs.size()) {
+    size_t end = dirs.find(':', start);
+    if (end == std::string::npos) end = dirs.size();
+    std::string file = dirs.substr(start, end - start) + "/" + program;
+    if (access(file.c_str(), X_OK) == 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// Starts a program with stdout and stderr sent to /dev/null; keep_fd stays
+// open. Everything the child needs is built before fork: the parent may have
+// threads, and the child must not allocate.
+pid_t spawn(const std::vector<std::string>& args, int keep_fd, const std::string& display) {
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  std::string display_entry = "DISPLAY=" + display;
+  std::vector<char*> env;
+  for (char** e = environ; *e; e++)
+    if (std::strncmp(*e, "DISPLAY=", 8) != 0) env.push_back(*e);
+  if (!display.empty()) env.push_back(display_entry.data());
+  env.push_back(nullptr);
+  pid_t pid = fork();
+  if (pid != 0) return pid;
+  int null = open("/dev/null", O_RDWR);
+  if (null >= 0) {
+    dup2(null, 0);
+    dup2(null, 1);
+    dup2(null, 2);
+  }
+  for (int fd = 3; fd < 1024; fd++)
+    if (fd != keep_fd) close(fd);
+  execvpe(argv[0], argv.data(), env.data());
+  _exit(127);
+}
+
+// Ends a child: SIGTERM, then SIGKILL when it lingers.
+void stop_child(pid_t pid) {
+  if (pid <= 0) return;
+  kill(pid, SIGTERM);
+  for (int i = 0; i < 300; i++) {
+    int status;
+    pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid || done < 0) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  kill(pid, SIGKILL);
+  int status;
+  waitpid(pid, &status, 0);
+}
+
+}  // namespace
+
+bool wait_until(const std::function<bool()>& done, int timeout_ms, int step_ms) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  for (;;) {
+    if (done()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return done();
+    std::this_thread::sleep_for(std::chrono::milliseconds(step_ms));
+  }
+}
+
+bool XServer::available() { return on_path("Xvfb"); }
+
+XServer::XServer(const XServerOptions& options) {
+  XInitThreads();
+  if (!available() || !start_server(options)) return;
+  if (options.window_manager && !start_window_manager()) stop();
+}
+
+XServer::~XServer() { stop(); }
+
+bool XServer::start_server(const XServerOptions& options) {
+  int fds[2];
+  if (pipe(fds) != 0) return false;
+  // Xvfb picks a free display number and writes it to the pipe once it accepts connections.
+  std::vector<std::string> args = {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                                   std::to_string(options.width) + "x" + std::to_string(options.height) +
+                                       "x" + std::to_string(options.depth),
+                                   "-nolisten", "tcp", "-noreset"};
+  args.insert(args.end(), options.extra_args.begin(), options.extra_args.end());
+  server_pid_ = spawn(args, fds[1], "");
+  close(fds[1]);
+  std::string text;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (text.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+    pollfd p{fds[0], POLLIN, 0};
+    if (poll(&p, 1, 100) <= 0) continue;
+    char buffer[32];
+    ssize_t n = read(fds[0], buffer, sizeof buffer);
+    if (n <= 0) break;
+    text.append(buffer, size_t(n));
+  }
+  close(fds[0]);
+  if (text.find('\n') == std::string::npos) {
+    stop_child(server_pid_);
+    server_pid_ = -1;
+    return false;
+  }
+  number_ = std::atoi(text.c_str());
+  name_ = ":";
+  name_ += std::to_string(number_);
+  return display() != nullptr;
+}
+
+bool XServer::start_window_manager() {
+  if (!on_path("openbox")) return false;
+  Display* d = display();
+  Atom check = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
+  wm_pid_ = spawn({"openbox", "--sm-disable"}, -1, name_);
+  // The window manager has started once it announces itself on the root
+  // window, and is ready once it gives a newly mapped window the focus.
+  bool announced = wait_until(
+      [&] {
+        Atom type;
+        int format;
+        unsigned long count, after;
+        unsigned char* data = nullptr;
+        bool found = XGetWindowProperty(d, root(), check, 0, 1, False, XA_WINDOW, &type, &format, &count,
+                                        &after, &data) == Success &&
+                     count == 1;
+        if (data) XFree(data);
+        return found;
+      },
+      20000, 20);
+  if (!announced) return false;
+  // A window mapped while it is still starting counts as found there and gets
+  // no focus, so probe again until one does.
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (std::chrono::steady_clock::now() < deadline) {
+    Window probe = XCreateSimpleWindow(d, root(), 0, 0, 20, 20, 0, 0, 0);
+    XMapWindow(d, probe);
+    XSync(d, False);
+    bool focused = wait_until(
+        [&] {
+          Window focus = 0;
+          int revert;
+          XGetInputFocus(d, &focus, &revert);
+          return focus == probe;
+        },
+        700, 10);
+    XDestroyWindow(d, probe);
+    XSync(d, False);
+    if (focused) return true;
+  }
+  return false;
+}
+
+void XServer::make_default() const { setenv("DISPLAY", name_.c_str(), 1); }
+
+void XServer::close_display() {
+  if (display_) XCloseDisplay(display_);
+  display_ = nullptr;
+}
+
+void XServer::stop() {
+  close_display();
+  stop_child(wm_pid_);
+  wm_pid_ = -1;
+  stop_child(server_pid_);
+  server_pid_ = -1;
+  number_ = -1;
+}
+
+Display* XServer::display() {
+  if (!display_ && number_ >= 0 && server_pid_ > 0) display_ = XOpenDisplay(name_.c_str());
+  return display_;
+}
+
+Window XServer::root() { return display() ? DefaultRootWindow(display_) : 0; }
+
+static void collect(Display* d, Window window, const std::string& title, std::vector<Window>& found) {
+  char* name = nullptr;
+  if (XFetchName(d, window, &name) && name) {
+    if (title == name) found.push_back(window);
+    XFree(name);
+  }
+  Window root, parent, *children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(d, window, &root, &parent, &children, &count)) return;
+  for (unsigned int i = 0; i < count; i++) collect(d, children[i], title, found);
+  if (children) XFree(children);
+}
+
+std::vector<Window> XServer::find_windows(const std::string& title) {
+  std::vector<Window> found;
+  if (display()) {
+    XSync(display_, False);
+    collect(display_, root(), title, found);
+  }
+  return found;
+}
+
+Window XServer::find_window(const std::string& title) {
+  std::vector<Window> found = find_windows(title);
+  return found.empty() ? 0 : found.front();
+}
+
+bool XServer::size_of(Window window, int* width, int* height) {
+  XWindowAttributes a;
+  if (!display() || !XGetWindowAttributes(display_, window, &a)) return false;
+  *width = a.width;
+  *height = a.height;
+  return true;
+}
+
+uint32_t XServer::pixel(Window window, int x, int y) {
+  std::vector<uint32_t> one = column(window, x, y, 1);
+  return one.empty() ? 0xFFFFFFFFu : one[0];
+}
+
+std::vector<uint32_t> XServer::column(Window window, int x, int y, int count) {
+  std::vector<uint32_t> values;
+  if (!display()) return values;
+  XImage* image = XGetImage(display_, window, x, y, 1, unsigned(count), AllPlanes, ZPixmap);
+  if (!image) return values;
+  for (int i = 0; i < count; i++) values.push_back(uint32_t(XGetPixel(image, 0, i)));
+  XDestroyImage(image);
+  return values;
+}
+
+void XServer::key(unsigned long keysym, bool press) {
+  if (!display()) return;
+  XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, KeySym(keysym)), press, CurrentTime);
+  XSync(display_, False);
+}
+
+void XServer::tap(unsigned long keysym) {
+  key(keysym, true);
+  key(keysym, false);
+}
+
+void XServer::button(unsigned int button, bool press) {
+  if (!display()) return;
+  XTestFakeButtonEvent(display_, button, press, CurrentTime);
+  XSync(display_, False);
+}
+
+void XServer::move_pointer(int root_x, int root_y) {
+  if (!display()) return;
+  XTestFakeMotionEvent(display_, -1, root_x, root_y, CurrentTime);
+  XSync(display_, False);
+}
+
+void XServer::focus(Window window) {
+  if (!display()) return;
+  XSetInputFocus(display_, window, RevertToPointerRoot, CurrentTime);
+  XSync(display_, False);
+}
+
+Window XServer::create_window(int x, int y, int width, int height) {
+  if (!display()) return 0;
+  XSetWindowAttributes a{};
+  a.override_redirect = True;  // placed where asked, with or without a window manager
+  Window w = XCreateWindow(display_, root(), x, y, unsigned(width), unsigned(height), 0, CopyFromParent,
+                           InputOutput, CopyFromParent, CWOverrideRedirect, &a);
+  XMapRaised(display_, w);
+  XSync(display_, False);
+  return w;
+}
+
+void XServer::send_button(Window window, unsigned int button, unsigned long time, bool press) {
+  if (!display()) return;
+  XEvent e{};
+  e.xbutton.type = press ? ButtonPress : ButtonRelease;
+  e.xbutton.display = display_;
+  e.xbutton.window = window;
+  e.xbutton.root = root();
+  e.xbutton.time = time;
+  e.xbutton.x = e.xbutton.y = 5;
+  e.xbutton.button = button;
+  e.xbutton.same_screen = True;
+  XSendEvent(display_, window, False, press ? ButtonPressMask : ButtonReleaseMask, &e);
+  XSync(display_, False);
+}
+
+void XServer::send_delete_window(Window window) {
+  if (!display()) return;
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = window;
+  e.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = long(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+  e.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display_, window, False, NoEventMask, &e);
+  XSync(display_, False);
+}
