@@ -1,0 +1,61 @@
+# Sourced by the run, screenshot and measuring scripts: a private Xvfb with
+# openbox, the screenshot tool, and waiting for the monitor's window.
+# Everything started here is stopped again by stop_private_x (set as trap).
+
+private_x_pids=()
+
+# start_private_x [WIDTHxHEIGHT]: Xvfb on a free display, openbox on it,
+# DISPLAY exported.
+start_private_x() {
+  local size="${1:-1024x768}" fifo number
+  fifo="$(mktemp -u)"
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  private_x_pids+=($!)
+  read -r -t 10 number <"$fifo" || number=""
+  rm -f "$fifo"
+  if [ -z "$number" ]; then
+    echo "could not start Xvfb" >&2
+    return 1
+  fi
+  export DISPLAY=":$number"
+  openbox --sm-disable >/dev/null 2>&1 &
+  private_x_pids+=($!)
+  # openbox is ready once it has claimed the root window.
+  for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    sleep 0.05
+  done
+  return 0
+}
+
+stop_private_x() {
+  local i
+  for ((i = ${#private_x_pids[@]} - 1; i >= 0; i--)); do
+    kill "${private_x_pids[i]}" 2>/dev/null || true
+    wait "${private_x_pids[i]}" 2>/dev/null || true
+  done
+  private_x_pids=()
+}
+
+# build_screenshot_tool ROOT BUILD_DIR: compiles tools/screenshot.cpp into
+# BUILD_DIR/screenshot unless it is up to date; prints the path.
+build_screenshot_tool() {
+  local root="$1" out="$2/screenshot"
+  if [ ! -x "$out" ] || [ "$root/tools/screenshot.cpp" -nt "$out" ]; then
+    # shellcheck disable=SC2046
+    c++ -std=c++20 -O2 -Wall -Wextra "$root/tools/screenshot.cpp" \
+      $(pkg-config --cflags --libs x11) -o "$out"
+  fi
+  echo "$out"
+}
+
+# wait_for_window TITLE [SECONDS]: until a window of that name is mapped.
+wait_for_window() {
+  local title="$1" seconds="${2:-20}"
+  for _ in $(seq $((seconds * 20))); do
+    xdotool search --onlyvisible --name "^${title}\$" >/dev/null 2>&1 && return 0
+    sleep 0.05
+  done
+  return 1
+}

@@ -1,0 +1,242 @@
+// The built tandrel as a user meets it: started in a folder with its
+// tandrel.cfg, on a private Xvfb managed by openbox, with stub tools on PATH.
+// gtest first: Xlib's macros (None, Bool, ...) would clash with it.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/scratch.hpp"
+#include "support/stub_tools.hpp"
+#include "support/xserver.hpp"
+
+namespace {
+
+// A tandrel process; killed at the end unless it has ended by itself.
+class Monitor {
+ public:
+  // display "" runs it without DISPLAY.
+  Monitor(const ScratchDir& folder, const std::string& display) : folder_(folder) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e)
+      if (std::strncmp(*e, "DISPLAY=", 8) != 0 && std::strncmp(*e, "ZORGFX=", 7) != 0)
+        env.push_back(*e);
+    if (!display.empty()) env.push_back("DISPLAY=" + display);
+    std::vector<char*> envp;
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string out = folder.file("stdout"), err = folder.file("stderr");
+    const char* exe = TANDREL_EXE;
+    const char* dir = folder.path().c_str();
+    pid_ = fork();
+    if (pid_ == 0) {
+      int in = open("/dev/null", O_RDONLY);
+      int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (in < 0 || o < 0 || e < 0 || chdir(dir) != 0) _exit(126);
+      dup2(in, 0);
+      dup2(o, 1);
+      dup2(e, 2);
+      char* argv[] = {const_cast<char*>("tandrel"), nullptr};
+      execve(exe, argv, envp.data());
+      _exit(127);
+    }
+  }
+  ~Monitor() {
+    if (pid_ > 0 && !ended_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  // Exit status, or -1 when it is still running after timeout_ms.
+  int wait(int timeout_ms) {
+    if (ended_) return status_;
+    int status = 0;
+    bool done = wait_until([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, timeout_ms, 10);
+    if (!done) return -1;
+    ended_ = true;
+    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return status_;
+  }
+  std::string errors() const { return folder_.read("stderr"); }
+
+ private:
+  const ScratchDir& folder_;
+  pid_t pid_ = -1;
+  bool ended_ = false;
+  int status_ = -1;
+};
+
+const char* const threePorts =
+    "Starting Nmap 7.93 ( https://nmap.org ) at 2026-12-09 01:00 UTC\n"
+    "Nmap scan report for alpha.test (127.0.0.2)\nHost is up (0.0000030s latency).\n"
+    "Not shown: 997 closed tcp ports (reset)\nPORT   STATE SERVICE\n"
+    "21/tcp open  ftp\n22/tcp open  ssh\n80/tcp open  http\n\n"
+    "Nmap done: 1 IP address (1 host up) scanned in 0.05 seconds\n";
+const char* const hostDown =
+    "Starting Nmap 7.93 ( https://nmap.org ) at 2026-12-09 01:00 UTC\n"
+    "Note: Host seems down. If it is really up, but blocking our ping probes, try -Pn\n"
+    "Nmap done: 1 IP address (0 hosts up) scanned in 3.02 seconds\n";
+const char* const sshOnly =
+    "Nmap scan report for gamma.test (127.0.0.4)\nHost is up.\nPORT   STATE SERVICE\n"
+    "22/tcp open  ssh\n";
+
+uint32_t rgb(uint32_t argb) { return argb & 0xFFFFFF; }
+
+class MonitorWindow : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!XServer::available()) GTEST_SKIP() << "no Xvfb";
+    XServerOptions options;
+    options.window_manager = true;
+    x = std::make_unique<XServer>(options);
+    ASSERT_TRUE(x->ok());
+    tools.addTool("launcher");
+    tools.answerAny("nslookup", "Server:\t\t127.0.0.1\nAddress:\t127.0.0.1#53\n\n"
+                                "Name:\tany.test\nAddress: 127.0.0.9\n");
+    tools.answer("nmap", "alpha.test", threePorts);
+    tools.answer("nmap", "beta.test", hostDown);
+    tools.answer("nmap", "gamma.test", sshOnly);
+    tools.answerAny("ping", StubTools::fixture("ping-reply.txt"));
+    folder.write("tandrel.cfg", "terminal=launcher\nalpha.test\nbeta.test\ngamma.test\n");
+  }
+
+  // Starts the monitor and waits for its window, with the pointer off it.
+  void start() {
+    x->move_pointer(1023, 767);
+    monitor = std::make_unique<Monitor>(folder, x->name());
+    ASSERT_TRUE(wait_until([&] { return (window = x->find_window("Zeige 3 Server")) != 0; }, 20000))
+        << monitor->errors();
+    Window child;
+    XTranslateCoordinates(x->display(), window, x->root(), 0, 0, &originX, &originY, &child);
+    x->focus(window);
+  }
+
+  // Presses the left button at window position (wx, wy) until done() holds.
+  bool pressUntil(int wx, int wy, const std::function<bool()>& done) {
+    x->move_pointer(originX + wx, originY + wy);
+    x->button(1, true);
+    bool ok = wait_until(done, 10000);
+    x->button(1, false);
+    x->move_pointer(1023, 767);
+    return ok;
+  }
+
+  int callsFor(const std::string& tool, const std::string& args) {
+    int n = 0;
+    for (const StubCall& c : tools.calls(tool)) n += c.arguments() == args;
+    return n;
+  }
+
+  StubTools tools;
+  ScratchDir folder;
+  std::unique_ptr<XServer> x;
+  std::unique_ptr<Monitor> monitor;
+  Window window = 0;
+  int originX = 0, originY = 0;
+};
+
+TEST_F(MonitorWindow, ShowsThreePanelsAsDrawn) {
+  start();
+  int w = 0, h = 0;
+  ASSERT_TRUE(x->size_of(window, &w, &h));
+  EXPECT_EQ(w, 800);
+  EXPECT_EQ(h, 600);
+  // The first ping of alpha lands at the top of its graph in green.
+  EXPECT_TRUE(wait_until([&] { return x->pixel(window, 750, 6) == rgb(0xFF00C800); }, 10000));
+  for (int t : {0, 200, 400}) {
+    SCOPED_TRACE(t);
+    EXPECT_EQ(x->pixel(window, 5, t + 5), rgb(0xFF0066CC));     // reload face
+    EXPECT_EQ(x->pixel(window, 225, t + 18), rgb(0xFF0066CC));  // interval face
+    EXPECT_EQ(x->pixel(window, 250, t + 150), rgb(0xFF1E1E1E));
+    EXPECT_EQ(x->pixel(window, 200, t + 65), rgb(0xFF888B8B));
+    EXPECT_EQ(x->pixel(window, 600, t), rgb(0xFF888B8B));
+    EXPECT_EQ(x->pixel(window, 400, t + 100), rgb(0xFF888B8B));
+    EXPECT_EQ(x->pixel(window, 420, t + 100), rgb(0xFFFFFFFF));
+  }
+  EXPECT_EQ(x->pixel(window, 302, 69), rgb(0xFF0066CC));   // FTP-Client of alpha
+  EXPECT_EQ(x->pixel(window, 302, 84), rgb(0xFF0066CC));   // SSH-Client of alpha
+  EXPECT_EQ(x->pixel(window, 302, 469), rgb(0xFF0066CC));  // SSH-Client of gamma
+  EXPECT_EQ(x->pixel(window, 302, 484), rgb(0xFF1E1E1E));
+  // beta is down: its notice in its own colour, its graph empty.
+  int notice = 0;
+  for (int px = 70; px < 70 + 21 * 8; ++px)
+    for (uint32_t v : x->column(window, px, 267, 14)) notice += v == rgb(0xFFE06C75);
+  EXPECT_GT(notice, 100);
+  EXPECT_EQ(x->pixel(window, 750, 206), rgb(0xFFFFFFFF));
+  EXPECT_EQ(callsFor("ping", "beta.test -c 1"), 0);
+  EXPECT_GE(callsFor("ping", "alpha.test -c 1"), 1);
+
+  x->send_delete_window(window);
+  EXPECT_EQ(monitor->wait(5000), 0) << monitor->errors();
+}
+
+TEST_F(MonitorWindow, ReloadReprobesExactlyThatHostAndFtpRunsTheLauncher) {
+  start();
+  ASSERT_EQ(tools.calls("nslookup").size(), 3u);
+  tools.answer("nmap", "beta.test", threePorts);  // beta has come back
+
+  ASSERT_TRUE(pressUntil(50, 210, [&] { return tools.calls("nmap").size() == 4; }));
+  EXPECT_EQ(callsFor("nslookup", "beta.test"), 2);
+  EXPECT_EQ(callsFor("nmap", "beta.test"), 2);
+  EXPECT_EQ(callsFor("nslookup", "alpha.test") + callsFor("nslookup", "gamma.test"), 2);
+  // Back up: reachable again, pinged, and with its FTP button.
+  EXPECT_TRUE(wait_until([&] { return callsFor("ping", "beta.test -c 1") >= 1; }));
+  EXPECT_TRUE(wait_until([&] { return x->pixel(window, 302, 269) == rgb(0xFF0066CC); }));
+
+  // The shared debounce has run out after a second.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  ASSERT_TRUE(pressUntil(350, 72, [&] { return !tools.calls("launcher").empty(); }));
+  std::vector<StubCall> launches = tools.calls("launcher");
+  ASSERT_EQ(launches.size(), 1u);
+  EXPECT_EQ(launches[0].args, std::vector<std::string>{"ftp -nv alpha.test"});
+  EXPECT_EQ(tools.calls("nmap").size(), 4u);
+
+  // Closed through the window manager's own key: Alt+F4 in openbox.
+  x->key(XK_Alt_L, true);
+  x->tap(XK_F4);
+  x->key(XK_Alt_L, false);
+  EXPECT_EQ(monitor->wait(5000), 0) << monitor->errors();
+}
+
+TEST(MonitorStart, ZeroHostsEndsWithAMessage) {
+  ScratchDir folder;
+  folder.write("tandrel.cfg", "terminal=xterm -e\n# nothing to watch\n");
+  StubTools tools;
+  Monitor monitor(folder, ":99x");
+  EXPECT_NE(monitor.wait(10000), 0);
+  EXPECT_NE(monitor.errors().find("tandrel.cfg"), std::string::npos) << monitor.errors();
+  EXPECT_TRUE(tools.calls().empty());
+}
+
+TEST(MonitorStart, WithoutADisplayEndsWithAMessageNamingIt) {
+  StubTools tools;
+  for (const std::string display : {"", ":99x"}) {
+    SCOPED_TRACE(display);
+    ScratchDir folder;
+    folder.write("tandrel.cfg", "terminal=xterm -e\nalpha.test\n");
+    Monitor monitor(folder, display);
+    int status = monitor.wait(20000);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(status, -1);
+    std::string errors = monitor.errors();
+    EXPECT_NE(errors.find("DISPLAY"), std::string::npos) << errors;
+    if (!display.empty()) {
+      EXPECT_NE(errors.find(display), std::string::npos) << errors;
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,180 @@
+// screenshot OUT.png [TITLE]: saves the window whose name is TITLE (or the
+// whole root window) as an RGB PNG. A developer tool beside the program, for
+// the run and screenshot scripts; it has its own display connection.
+//
+// The PNG is written without a compression library: the image data goes into
+// stored deflate blocks, checked by our own CRC-32 and Adler-32.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+uint32_t crcTable[256];
+
+void initCrc() {
+  for (uint32_t n = 0; n < 256; ++n) {
+    uint32_t c = n;
+    for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    crcTable[n] = c;
+  }
+}
+
+uint32_t crc32(const uint8_t* data, size_t size, uint32_t crc = 0) {
+  crc = ~crc;
+  for (size_t i = 0; i < size; ++i) crc = crcTable[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+  return ~crc;
+}
+
+uint32_t adler32(const std::vector<uint8_t>& data) {
+  uint32_t a = 1, b = 0;
+  for (uint8_t byte : data) {
+    a = (a + byte) % 65521;
+    b = (b + a) % 65521;
+  }
+  return b << 16 | a;
+}
+
+void put32(std::vector<uint8_t>& out, uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(uint8_t(v >> shift));
+}
+
+void chunk(std::vector<uint8_t>& png, const char* type, const std::vector<uint8_t>& data) {
+  put32(png, uint32_t(data.size()));
+  size_t start = png.size();
+  png.insert(png.end(), type, type + 4);
+  png.insert(png.end(), data.begin(), data.end());
+  put32(png, crc32(png.data() + start, png.size() - start));
+}
+
+// A zlib stream of stored blocks (no compression).
+std::vector<uint8_t> zlibStored(const std::vector<uint8_t>& raw) {
+  std::vector<uint8_t> z = {0x78, 0x01};
+  size_t pos = 0;
+  do {
+    size_t n = raw.size() - pos < 65535 ? raw.size() - pos : 65535;
+    bool last = pos + n == raw.size();
+    z.push_back(last ? 1 : 0);
+    z.push_back(uint8_t(n));
+    z.push_back(uint8_t(n >> 8));
+    z.push_back(uint8_t(~n));
+    z.push_back(uint8_t(~n >> 8));
+    z.insert(z.end(), raw.begin() + long(pos), raw.begin() + long(pos + n));
+    pos += n;
+  } while (pos < raw.size());
+  put32(z, adler32(raw));
+  return z;
+}
+
+std::vector<uint8_t> encodePng(int width, int height, const std::vector<uint8_t>& rgb) {
+  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  std::vector<uint8_t> header;
+  put32(header, uint32_t(width));
+  put32(header, uint32_t(height));
+  header.insert(header.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB, no interlace
+  chunk(png, "IHDR", header);
+  std::vector<uint8_t> raw;
+  raw.reserve(size_t(height) * (size_t(width) * 3 + 1));
+  for (int y = 0; y < height; ++y) {
+    raw.push_back(0);  // filter: none
+    const uint8_t* row = rgb.data() + size_t(y) * size_t(width) * 3;
+    raw.insert(raw.end(), row, row + size_t(width) * 3);
+  }
+  chunk(png, "IDAT", zlibStored(raw));
+  chunk(png, "IEND", {});
+  return png;
+}
+
+Window findByName(Display* d, Window w, const char* title) {
+  char* name = nullptr;
+  if (XFetchName(d, w, &name) && name) {
+    bool match = std::strcmp(name, title) == 0;
+    XFree(name);
+    if (match) return w;
+  }
+  Window root, parent, *children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(d, w, &root, &parent, &children, &count)) return 0;
+  Window found = 0;
+  for (unsigned int i = 0; i < count && !found; ++i) found = findByName(d, children[i], title);
+  if (children) XFree(children);
+  return found;
+}
+
+int channelShift(unsigned long mask) {
+  int shift = 0;
+  while (mask && !(mask & 1)) {
+    mask >>= 1;
+    ++shift;
+  }
+  return shift;
+}
+
+uint8_t channel(unsigned long pixel, unsigned long mask) {
+  if (!mask) return 0;
+  unsigned long v = (pixel & mask) >> channelShift(mask);
+  unsigned long max = mask >> channelShift(mask);
+  return uint8_t(v * 255 / max);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || argc > 3) {
+    std::fprintf(stderr, "Aufruf: screenshot DATEI.png [FENSTERTITEL]\n");
+    return 2;
+  }
+  Display* d = XOpenDisplay(nullptr);
+  if (!d) {
+    std::fprintf(stderr, "screenshot: keine X-Anzeige erreichbar\n");
+    return 1;
+  }
+  Window w = DefaultRootWindow(d);
+  if (argc == 3) {
+    w = findByName(d, w, argv[2]);
+    if (!w) {
+      std::fprintf(stderr, "screenshot: kein Fenster namens \"%s\"\n", argv[2]);
+      XCloseDisplay(d);
+      return 1;
+    }
+  }
+  XWindowAttributes attributes;
+  if (!XGetWindowAttributes(d, w, &attributes) || attributes.map_state != IsViewable) {
+    std::fprintf(stderr, "screenshot: das Fenster ist nicht sichtbar\n");
+    XCloseDisplay(d);
+    return 1;
+  }
+  int width = attributes.width, height = attributes.height;
+  XImage* image = XGetImage(d, w, 0, 0, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
+  if (!image) {
+    std::fprintf(stderr, "screenshot: das Bild lässt sich nicht lesen\n");
+    XCloseDisplay(d);
+    return 1;
+  }
+  std::vector<uint8_t> rgb(size_t(width) * size_t(height) * 3);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      unsigned long p = XGetPixel(image, x, y);
+      uint8_t* out = &rgb[(size_t(y) * size_t(width) + size_t(x)) * 3];
+      out[0] = channel(p, image->red_mask);
+      out[1] = channel(p, image->green_mask);
+      out[2] = channel(p, image->blue_mask);
+    }
+  }
+  XDestroyImage(image);
+  XCloseDisplay(d);
+
+  initCrc();
+  std::vector<uint8_t> png = encodePng(width, height, rgb);
+  FILE* f = std::fopen(argv[1], "wb");
+  if (!f || std::fwrite(png.data(), 1, png.size(), f) != png.size() || std::fclose(f) != 0) {
+    std::fprintf(stderr, "screenshot: %s lässt sich nicht schreiben\n", argv[1]);
+    return 1;
+  }
+  return 0;
+}
