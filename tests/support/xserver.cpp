@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -121,8 +122,9 @@ bool XServer::start_server(const XServerOptions& options) {
     return false;
   }
   number_ = std::atoi(text.c_str());
-  name_ = ":";
-  name_ += std::to_string(number_);
+  char name[16];
+  std::snprintf(name, sizeof name, ":%d", number_);
+  name_ = name;
   return display() != nullptr;
 }
 

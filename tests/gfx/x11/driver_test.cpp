@@ -80,6 +80,7 @@ TEST_F(X11Window, OnlyDirtyRowsAreSent) {
   fill_rows32(0, 200, 0xFF0000FF);
   screen_unlock(-1, -1);
   ASSERT_TRUE(window_shows(5, 199, 0x0000FF));
+  ASSERT_TRUE(settle());
 
   screen_lock();
   fill_rows32(10, 20, 0xFFFF0000);

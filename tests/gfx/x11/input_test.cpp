@@ -255,6 +255,7 @@ TEST_F(X11Input, LosingFocusReleasesEveryKey) {
   EXPECT_EQ(mouse_read(&x, &y, nullptr, nullptr, nullptr), 1);
   server->key(XK_c, false);
   // Regaining it repaints everything.
+  ASSERT_TRUE(settle());
   screen_lock();
   fill_rows32(0, 200, 0xFF445566);
   screen_unlock_quiet();
@@ -267,6 +268,7 @@ TEST_F(X11Input, LosingFocusReleasesEveryKey) {
 }
 
 TEST_F(X11Input, ExposeRepaintsTheWholeWindow) {
+  ASSERT_TRUE(settle());
   screen_lock();
   fill_rows32(0, 200, 0xFF778899);
   screen_unlock_quiet();

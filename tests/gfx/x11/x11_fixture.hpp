@@ -83,6 +83,20 @@ inline bool wait_passes(int passes) {
   return wait_until([&] { return x11_update_passes() >= start + uint64_t(passes); }, 5000, 2);
 }
 
+// Waits until the events of mapping and focusing are handled and every row
+// they marked has been sent, so that only what a test marks is sent next.
+inline bool settle() {
+  auto clean = [] {
+    return locked([] {
+      const ScreenContext* s = screen_context;
+      for (int32_t y = 0; y < s->height * s->scanline_size; y++)
+        if (s->dirty_lines[y]) return false;
+      return true;
+    });
+  };
+  return wait_passes(3) && wait_until(clean) && wait_passes(2) && clean();
+}
+
 // Fills rows [first, first + count) of the visible page with one 32-bit colour.
 inline void fill_rows32(int first, int count, uint32_t color) {
   ScreenContext* s = screen_context;
