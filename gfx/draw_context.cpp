@@ -36,7 +36,14 @@ uint32_t get32(DrawContext* dc, int32_t x, int32_t y) {
 // Long spans use the string store, which runs at memset speed on every
 // x86-64 without needing wider vector instructions at build time. Sanitizer
 // builds take the plain loop, whose stores AddressSanitizer can check.
-#if defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__)
+#define TANDREL_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TANDREL_ASAN 1
+#endif
+#endif
+#if defined(__x86_64__) && !defined(TANDREL_ASAN)
 #define TANDREL_STRING_STORE 1
 #endif
 void fill32(uint8_t* row, uint32_t v, int32_t count) {
@@ -68,7 +75,10 @@ const PixelRoutines routines32 = {put32, get32, fill32, put32_blend, fill32_blen
 // Frees the row table when a thread ends.
 struct DrawContextHolder {
   DrawContext dc{};
-  ~DrawContextHolder() { std::free(dc.lines); }
+  ~DrawContextHolder() {
+    std::free(dc.lines);
+    dc = DrawContext{};
+  }
 };
 thread_local DrawContextHolder holder;
 
