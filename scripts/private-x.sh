@@ -21,12 +21,20 @@ start_private_x() {
   export DISPLAY=":$number"
   openbox --sm-disable >/dev/null 2>&1 &
   private_x_pids+=($!)
-  # openbox is ready once it has claimed the root window.
-  for _ in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+  # openbox is ready once it announces what it supports, window activation
+  # included.
+  for _ in $(seq 200); do
+    xprop -root _NET_SUPPORTED 2>/dev/null | grep -q _NET_ACTIVE_WINDOW && return 0
     sleep 0.05
   done
   return 0
+}
+
+# focus_window ID: gives the window the input focus (the monitor reads the
+# pointer only while it has it).
+focus_window() {
+  xdotool windowactivate --sync "$1" >/dev/null 2>&1 || xdotool windowfocus --sync "$1" \
+    >/dev/null 2>&1 || true
 }
 
 stop_private_x() {
@@ -45,7 +53,7 @@ build_screenshot_tool() {
   if [ ! -x "$out" ] || [ "$root/tools/screenshot.cpp" -nt "$out" ]; then
     # shellcheck disable=SC2046
     c++ -std=c++20 -O2 -Wall -Wextra "$root/tools/screenshot.cpp" \
-      $(pkg-config --cflags --libs x11) -o "$out"
+      $(pkg-config --cflags --libs x11 zlib) -o "$out"
   fi
   echo "$out"
 }

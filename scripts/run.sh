@@ -40,8 +40,9 @@ shot="$root/build/screenshot.png"
 "$tool" "$shot" "$title"
 
 # Close it as a user would; the window manager asks the program to end.
-xdotool search --onlyvisible --name "^${title}\$" windowactivate --sync key alt+F4 \
-  >/dev/null 2>&1 || true
+window="$(xdotool search --onlyvisible --name "^${title}\$" | head -n 1)"
+focus_window "$window"
+xdotool key --window "$window" alt+F4 >/dev/null 2>&1 || true
 for _ in $(seq 60); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
 if kill -0 "$pid" 2>/dev/null; then kill "$pid"; fi
 wait "$pid" 2>/dev/null || true

@@ -5,7 +5,7 @@
 # depend on the machine it is made on. The pointer rests on a sample of the
 # first graph to show its tooltip.
 #   BUILD_DIR   build folder holding tandrel (default: build, built if missing)
-#   SECONDS_RUN how long the monitor collects samples first (default 30)
+#   SECONDS_RUN how long the monitor collects samples first (default 45)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
@@ -70,11 +70,13 @@ PATH="$stubs:$PATH" "$build/tandrel" &
 pid=$!
 title="Zeige 2 Server"
 wait_for_window "$title" 30 || { echo "the window did not appear" >&2; exit 1; }
-sleep "${SECONDS_RUN:-30}"
+sleep "${SECONDS_RUN:-45}"
 
-# Pointer on the third-newest sample of the first host: x = 3 * 98 + 450.
+# Pointer on sample 90 of the first host (x = 3 * 90 + 450), far enough left
+# for the whole tooltip to fit.
 window="$(xdotool search --onlyvisible --name "^${title}\$" | head -n 1)"
-xdotool windowactivate --sync "$window" mousemove --window "$window" 744 120
+focus_window "$window"
+xdotool mousemove --window "$window" 720 120
 sleep 0.5
 mkdir -p "$root/docs"
 "$tool" "$out" "$title"

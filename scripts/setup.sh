@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libx11-dev libxext-dev libxrandr-dev libxpm-dev libxtst-dev
-  libgtest-dev libbenchmark-dev
+  libgtest-dev libbenchmark-dev zlib1g-dev
   xvfb x11-utils xdotool openbox xterm
   nmap bind9-dnsutils iputils-ping iproute2 dnsmasq-base
   clang libclang-rt-14-dev

@@ -1,44 +1,18 @@
 // screenshot OUT.png [TITLE]: saves the window whose name is TITLE (or the
 // whole root window) as an RGB PNG. A developer tool beside the program, for
 // the run and screenshot scripts; it has its own display connection.
-//
-// The PNG is written without a compression library: the image data goes into
-// stored deflate blocks, checked by our own CRC-32 and Adler-32.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <zlib.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
-
-uint32_t crcTable[256];
-
-void initCrc() {
-  for (uint32_t n = 0; n < 256; ++n) {
-    uint32_t c = n;
-    for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-    crcTable[n] = c;
-  }
-}
-
-uint32_t crc32(const uint8_t* data, size_t size, uint32_t crc = 0) {
-  crc = ~crc;
-  for (size_t i = 0; i < size; ++i) crc = crcTable[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-  return ~crc;
-}
-
-uint32_t adler32(const std::vector<uint8_t>& data) {
-  uint32_t a = 1, b = 0;
-  for (uint8_t byte : data) {
-    a = (a + byte) % 65521;
-    b = (b + a) % 65521;
-  }
-  return b << 16 | a;
-}
 
 void put32(std::vector<uint8_t>& out, uint32_t v) {
   for (int shift = 24; shift >= 0; shift -= 8) out.push_back(uint8_t(v >> shift));
@@ -49,29 +23,18 @@ void chunk(std::vector<uint8_t>& png, const char* type, const std::vector<uint8_
   size_t start = png.size();
   png.insert(png.end(), type, type + 4);
   png.insert(png.end(), data.begin(), data.end());
-  put32(png, crc32(png.data() + start, png.size() - start));
+  put32(png, uint32_t(crc32(0, png.data() + start, uInt(png.size() - start))));
 }
 
-// A zlib stream of stored blocks (no compression).
-std::vector<uint8_t> zlibStored(const std::vector<uint8_t>& raw) {
-  std::vector<uint8_t> z = {0x78, 0x01};
-  size_t pos = 0;
-  do {
-    size_t n = raw.size() - pos < 65535 ? raw.size() - pos : 65535;
-    bool last = pos + n == raw.size();
-    z.push_back(last ? 1 : 0);
-    z.push_back(uint8_t(n));
-    z.push_back(uint8_t(n >> 8));
-    z.push_back(uint8_t(~n));
-    z.push_back(uint8_t(~n >> 8));
-    z.insert(z.end(), raw.begin() + long(pos), raw.begin() + long(pos + n));
-    pos += n;
-  } while (pos < raw.size());
-  put32(z, adler32(raw));
-  return z;
+bool deflate(const std::vector<uint8_t>& raw, std::vector<uint8_t>* out) {
+  uLongf size = compressBound(uLong(raw.size()));
+  out->resize(size);
+  if (compress2(out->data(), &size, raw.data(), uLong(raw.size()), 9) != Z_OK) return false;
+  out->resize(size);
+  return true;
 }
 
-std::vector<uint8_t> encodePng(int width, int height, const std::vector<uint8_t>& rgb) {
+bool encodePng(int width, int height, const std::vector<uint8_t>& rgb, std::vector<uint8_t>* out) {
   std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   std::vector<uint8_t> header;
   put32(header, uint32_t(width));
@@ -85,9 +48,12 @@ std::vector<uint8_t> encodePng(int width, int height, const std::vector<uint8_t>
     const uint8_t* row = rgb.data() + size_t(y) * size_t(width) * 3;
     raw.insert(raw.end(), row, row + size_t(width) * 3);
   }
-  chunk(png, "IDAT", zlibStored(raw));
+  std::vector<uint8_t> packed;
+  if (!deflate(raw, &packed)) return false;
+  chunk(png, "IDAT", packed);
   chunk(png, "IEND", {});
-  return png;
+  *out = std::move(png);
+  return true;
 }
 
 Window findByName(Display* d, Window w, const char* title) {
@@ -169,8 +135,11 @@ int main(int argc, char** argv) {
   XDestroyImage(image);
   XCloseDisplay(d);
 
-  initCrc();
-  std::vector<uint8_t> png = encodePng(width, height, rgb);
+  std::vector<uint8_t> png;
+  if (!encodePng(width, height, rgb, &png)) {
+    std::fprintf(stderr, "screenshot: das Bild lässt sich nicht packen\n");
+    return 1;
+  }
   FILE* f = std::fopen(argv[1], "wb");
   if (!f || std::fwrite(png.data(), 1, png.size(), f) != png.size() || std::fclose(f) != 0) {
     std::fprintf(stderr, "screenshot: %s lässt sich nicht schreiben\n", argv[1]);
