@@ -2,7 +2,10 @@
 // real Xvfb: XTEST for real input, synthetic events where the timing matters.
 #include "x11_fixture.hpp"
 
+#include "gfx/console.hpp"
+
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/keysym.h>
 
 namespace {
@@ -182,6 +185,24 @@ TEST_F(X11Input, MouseInsideAndOutside) {
   EXPECT_GE(count_events(events, EVENT_MOUSE_MOVE), 1);
 }
 
+TEST_F(X11Input, SetMouseWarpsClampsAndConfines) {
+  server->move_pointer(20, 20);
+  int32_t x = 0, y = 0, wheel, buttons, clip = -1;
+  ASSERT_TRUE(wait_until([&] { return mouse_read(&x, &y, nullptr, nullptr, nullptr) == 0; }));
+  console_hooks.set_mouse(50, 60, 1, -1);
+  EXPECT_TRUE(wait_until([&] { return mouse_read(&x, &y, nullptr, nullptr, nullptr) == 0 && x == 50 && y == 60; }));
+  console_hooks.set_mouse(5000, INT32_MIN, -1, 1);  // x clamped, y kept, confined
+  EXPECT_TRUE(wait_until([&] { return mouse_read(&x, &y, &wheel, &buttons, &clip) == 0 && x == 319; }));
+  EXPECT_EQ(y, 60);
+  EXPECT_EQ(clip, 1);
+  server->move_pointer(900, 700);  // the grab keeps the pointer inside
+  EXPECT_TRUE(wait_passes(2));
+  EXPECT_EQ(mouse_read(&x, &y, &wheel, &buttons, &clip), 0);
+  console_hooks.set_mouse(INT32_MIN, INT32_MIN, 0, 0);
+  EXPECT_EQ(mouse_read(&x, &y, &wheel, &buttons, &clip), 0);
+  EXPECT_EQ(clip, 0);
+}
+
 TEST_F(X11Input, DoubleClickWithin249Milliseconds) {
   server->move_pointer(20, 20);
   int32_t x, y;
@@ -355,6 +376,24 @@ TEST_F(X11FullScreen, ResizedWindowGoesFullScreen) {
   EXPECT_TRUE(server->find_windows("Gross").empty());
 }
 
+TEST_F(X11FullScreen, OpensInFullScreen) {
+  int windows = root_children();
+  open(640, 480, 32, SCREEN_FULLSCREEN, "Gleich voll");
+  EXPECT_TRUE(full());
+  EXPECT_TRUE(wait_until([&] { return viewable(x11.full_window) && viewable(x11.draw_window); }));
+  EXPECT_FALSE(viewable(x11.frame_window));
+  screen_lock();
+  fill_rows32(0, 480, 0xFF445566);
+  screen_unlock(-1, -1);
+  EXPECT_TRUE(window_shows(320, 240, 0x445566));
+  int32_t x, y, wheel, buttons, clip = 0;
+  EXPECT_TRUE(wait_until([&] { return mouse_read(&x, &y, &wheel, &buttons, &clip) == 0 && clip == 1; }));
+  EXPECT_EQ(x, 320);
+  EXPECT_EQ(y, 240);
+  screen_close();
+  EXPECT_EQ(root_children(), windows);
+}
+
 TEST_F(X11FullScreen, FixedScreensStayInTheirWindow) {
   open(320, 200, 32, SCREEN_FIXED, "Fest");
   focus();
@@ -407,6 +446,26 @@ TEST_F(X11Managed, FocusedWhenMappedAndClosedByTheManager) {
   XSync(d, False);
   ASSERT_TRUE(wait_event(events, EVENT_CLOSE, INT32_MIN, 10000));
   EXPECT_EQ(key_read(), "\xFFk");
+  EXPECT_FALSE(locked([] { return (x11.flags & SCREEN_FULLSCREEN) != 0; }));  // the frame kept its size
+}
+
+TEST_F(X11Managed, OnTopAsksTheManagerToKeepItAbove) {
+  open(200, 100, 32, SCREEN_ON_TOP, "Oben");
+  Display* d = server->display();
+  Atom state = XInternAtom(d, "_NET_WM_STATE", False), above = XInternAtom(d, "_NET_WM_STATE_ABOVE", False);
+  EXPECT_TRUE(wait_until([&] {
+    Atom type;
+    int format;
+    unsigned long count = 0, after;
+    unsigned char* data = nullptr;
+    bool found = false;
+    if (XGetWindowProperty(d, x11.frame_window, state, 0, 32, False, XA_ATOM, &type, &format, &count, &after,
+                           &data) == Success && data) {
+      for (unsigned long i = 0; i < count; i++) found |= reinterpret_cast<Atom*>(data)[i] == above;
+      XFree(data);
+    }
+    return found;
+  }, 10000));
 }
 
 }  // namespace
