@@ -156,8 +156,8 @@ void setTextColor(uint32_t color) {
 }
 
 void drawLabel(float x, float y, const Text& text) {
-  // Nothing wider than the window can show is worth handing over.
-  size_t length = text.size() < 0x7FFFFFF ? text.size() : 0x7FFFFFF;
+  // draw_text takes a 32-bit length; what lies beyond the view costs nothing.
+  size_t length = text.size() < 0x7FFFFFFF ? text.size() : 0x7FFFFFFF;
   draw_text(nullptr, 0x80000004u, text.data(), int32_t(length), 0, nullptr, 0, x, y,
             nullptr, nullptr, nullptr);
 }
