@@ -209,10 +209,11 @@ int image_open() {
   if (full) {
     // The mode switch also grabs pointer and keyboard: an override-redirect
     // window gets no focus otherwise, whichever image follows.
-    if (!local || x11_mode_switch() != 0) return -1;
+    if (!local) return -1;
+    x11.y_offset = (x11.mode_height - x11.height) / 2;
+    if (x11_mode_switch() != 0) return -1;
     XResizeWindow(d, x11.full_window, unsigned(x11.width), unsigned(x11.mode_height));
     XResizeWindow(d, x11.draw_window, unsigned(x11.width), unsigned(x11.mode_height));
-    x11.y_offset = (x11.mode_height - x11.height) / 2;
   }
   if (local && !shm_forced_off() && XShmQueryExtension(d)) shm_open();
   if (!x11.image && !plain_open()) return -1;

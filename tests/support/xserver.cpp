@@ -103,6 +103,7 @@ bool XServer::start_server(const XServerOptions& options) {
                                        "x" + std::to_string(options.depth),
                                    "-nolisten", "tcp", "-noreset"};
   args.insert(args.end(), options.extra_args.begin(), options.extra_args.end());
+  args.insert(args.begin(), options.launcher.begin(), options.launcher.end());
   server_pid_ = spawn(args, fds[1], "");
   close(fds[1]);
   std::string text;

@@ -17,6 +17,7 @@ struct XServerOptions {
   int depth = 24;
   bool window_manager = false;          // start openbox and wait until it manages windows
   std::vector<std::string> extra_args;  // e.g. {"-extension", "MIT-SHM"}
+  std::vector<std::string> launcher;    // runs Xvfb, e.g. {"unshare", "--ipc"}
 };
 
 class XServer {

@@ -244,6 +244,38 @@ TEST(X11Lost, ServerGoneEndsTheProcessWithAMessage) {
       ::testing::ExitedWithCode(1), "Verbindung zum X-Server");
 }
 
+// Servers that cannot share our memory: one without the extension, one in
+// another IPC namespace, where attaching the segment fails. Both show the
+// frame through a plain image without a word.
+TEST(X11NoSharing, PlainImageWhenTheServerCannotShareMemory) {
+  if (!XServer::available()) GTEST_SKIP() << "Xvfb is not available";
+  unsetenv("ZORGFX");
+  unsetenv("TANDREL_X11_NO_SHM");
+  XServerOptions without = xvfb(320, 240, 24);
+  without.extra_args = {"-extension", "MIT-SHM"};
+  XServerOptions elsewhere = xvfb(320, 240, 24);
+  elsewhere.launcher = {"unshare", "--ipc"};
+  for (XServerOptions* options : {&without, &elsewhere}) {
+    XServer server(*options);
+    if (!server.ok()) {
+      EXPECT_EQ(options, &elsewhere) << "Xvfb did not start";
+      continue;  // no rights for a namespace of our own
+    }
+    server.make_default();
+    // In the other namespace the extension is there; only the attach fails.
+    EXPECT_EQ(bool(XShmQueryExtension(server.display())), options == &elsewhere);
+    ::testing::internal::CaptureStderr();
+    ASSERT_EQ(screen_open(100, 50, 32, 1, 0, 0), 0);
+    EXPECT_FALSE(locked([] { return x11.use_shm; }));
+    screen_lock();
+    fill_rows32(0, 50, 0xFF0A0B0C);
+    screen_unlock(-1, -1);
+    EXPECT_TRUE(wait_until([&] { return server.pixel(x11.draw_window, 99, 49) == 0x0A0B0Cu; }));
+    screen_close();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  }
+}
+
 class X11Depth16 : public X11Suite {
  protected:
   static void SetUpTestSuite() { start(xvfb(640, 480, 16)); }
