@@ -125,7 +125,9 @@ void plot_line(DrawContext* dc, int32_t ix1, int32_t iy1, int32_t ix2, int32_t i
         d -= 2 * dx * n;
         missed = y < T || y > B;
       } else if (d < 2 * dy - 2 * dx) {
-        int64_t n = (2 * dy - 2 * dx - d) / (2 * dy) + 1;
+        // Fewest steps that bring d back to 2dy - 2dx or above: a start
+        // that lands exactly there is on the line already.
+        int64_t n = (2 * dy - 2 * dx - d + 2 * dy - 1) / (2 * dy);
         x += sx * n;
         d += 2 * dy * n;
         skx += n;
@@ -140,7 +142,8 @@ void plot_line(DrawContext* dc, int32_t ix1, int32_t iy1, int32_t ix2, int32_t i
         d += 2 * dy * n;
         missed = x < L || x > R;
       } else if (d > 2 * dy - 2 * dx) {
-        int64_t n = (d + 2 * dx - 2 * dy) / (2 * dx) + 1;
+        // Fewest steps that bring d down to 2dy - 2dx or below.
+        int64_t n = (d + 2 * dx - 2 * dy + 2 * dx - 1) / (2 * dx);
         y += sy * n;
         d -= 2 * dx * n;
         sky += n;

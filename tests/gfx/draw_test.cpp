@@ -75,6 +75,17 @@ TEST_F(NullScreen, TiesStepAtTheEarlierPixel) {
   EXPECT_EQ(pixels_not(BLACK), (Pixels{{11, 0}, {11, 1}, {11, 2}, {11, 3}, {11, 4}}));
 }
 
+// A clamped start whose decision value lands exactly on the edge of the
+// walk's range is on the line already: its pixel is the first one drawn.
+TEST_F(NullScreen, ClippedStartsOnTheEdgeOfTheRangeKeepTheirFirstPixel) {
+  line(-2, 8, 0, 0, WHITE);  // steep: the walk meets column 0 at row 2
+  EXPECT_EQ(pixels_not(BLACK), (Pixels{{0, 0}, {0, 1}, {0, 2}}));
+  EXPECT_EQ(dirty_rows(), row_range(0, 2));
+  box(0, 0, 800, 200, BLACK);
+  line(8, -2, 0, 0, WHITE);  // flat: the walk meets row 0 at column 2
+  EXPECT_EQ(pixels_not(BLACK), (Pixels{{0, 0}, {1, 0}, {2, 0}}));
+}
+
 TEST_F(NullScreen, PointsRoundHalvesAwayFromZero) {
   DrawContext* dc = draw_context();
   int32_t x, y;
