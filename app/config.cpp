@@ -48,6 +48,8 @@ Text hostInFile(const Text& name) {
 
 }  // namespace
 
+void (*probeNewHost)(HostRecord& host) = probeHost;
+
 bool hostNameIsSafe(const Text& name, Text* why) {
   for (unsigned char c : name) {
     if (allowedByte(c)) continue;
@@ -83,7 +85,7 @@ void addHost(const Text& line) {
   Text why;
   host.nameSafe = hostNameIsSafe(line, &why);
   if (host.nameSafe)
-    probeHost(host);
+    probeNewHost(host);
   else
     std::fprintf(stderr, "tandrel: %s wird nicht abgefragt: %s\n", hostInFile(line).c_str(),
                  why.c_str());

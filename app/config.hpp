@@ -10,6 +10,10 @@ bool hostNameIsSafe(const Text& name, Text* why = nullptr);
 // line only a warning is printed.
 void addHost(const Text& line);
 
+// How addHost probes a new host with a safe name: probeHost, unless replaced
+// (the configuration fuzzer reads files without starting any tool).
+extern void (*probeNewHost)(HostRecord& host);
+
 // Reads the configuration file and adds its hosts in file order.
 // A file that cannot be opened leaves the table empty.
 void readConfiguration(const Text& fileName);
