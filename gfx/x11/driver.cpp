@@ -2,6 +2,8 @@
 // X events into keys, mouse state and screen events, full-screen switching.
 #include "gfx/x11/driver.hpp"
 
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
 #include <X11/cursorfont.h>
 #include <unistd.h>
 
@@ -10,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <string>
 
 #include "gfx/input.hpp"
 #include "gfx/x11/x11_state.hpp"
@@ -676,6 +679,30 @@ static void read_randr() {
   if (screen_context) screen_context->refresh_rate = rate;
 }
 
+// Program file name, for the window's class: desktops group windows by it and
+// match it against the StartupWMClass of a launcher entry.
+static std::string program_name() {
+  if (const char* name = std::getenv("RESOURCE_NAME"); name && *name) return name;
+  char path[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return "tandrel";
+  path[n] = '\0';
+  const char* base = std::strrchr(path, '/');
+  return base ? base + 1 : path;
+}
+
+// WM_CLASS, WM_CLIENT_MACHINE and _NET_WM_PID, so that desktops can group and
+// identify the window (the pid is only meaningful together with the machine).
+static void identify_window(Window window) {
+  std::string name = program_name();
+  XClassHint hint = {name.data(), name.data()};
+  XSetWMProperties(x11.display, window, nullptr, nullptr, nullptr, 0, nullptr, nullptr, &hint);
+  Atom pid_atom = XInternAtom(x11.display, "_NET_WM_PID", False);
+  unsigned long pid = static_cast<unsigned long>(getpid());
+  XChangeProperty(x11.display, window, pid_atom, XA_CARDINAL, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(&pid), 1);
+}
+
 static int x11_init(const char* title, int32_t width, int32_t height, int32_t depth, int32_t refresh,
                     int32_t flags) {
   if (flags & SCREEN_OPENGL) return -1;
@@ -709,6 +736,8 @@ static int x11_init(const char* title, int32_t width, int32_t height, int32_t de
   // The frame is what the window manager shows, so it carries the title too.
   XStoreName(d, x11.draw_window, title ? title : "");
   XStoreName(d, x11.frame_window, title ? title : "");
+  identify_window(x11.frame_window);
+  identify_window(x11.draw_window);
   set_size_hints();
   if ((flags & SCREEN_NO_FRAME) && !hide_decorations()) {
     x11_exit();
