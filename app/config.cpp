@@ -1,5 +1,7 @@
 #include "app/config.hpp"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 
 #include "app/probe.hpp"
@@ -109,6 +111,11 @@ void readConfiguration(const Text& fileName) {
 }
 
 Text noHostsMessage(const Text& fileName) {
+  // A directory opens like a file and reads as empty; say what it is instead.
+  struct stat info;
+  if (stat(fileName.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+    return "tandrel: " + fileName +
+           " ist ein Verzeichnis, keine Datei; ohne Hosts gibt es nichts anzuzeigen.";
   const StreamHandle file = openInputFile(fileName);
   if (file == 0)
     return "tandrel: Die Konfigurationsdatei " + fileName +
