@@ -136,6 +136,7 @@ TEST(Lab, RealToolsInNamespacesShowTheHostsAndFollowTheSilentOneBack) {
   int originX = 0, originY = 0;
   Window child;
   XTranslateCoordinates(x->display(), window, x->root(), 0, 0, &originX, &originY, &child);
+  x->focus(window);  // the monitor reads the pointer while it has the focus
 
   WindowImage image;
   auto grab = [&] { return image.grab(x->display(), window); };

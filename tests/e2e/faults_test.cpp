@@ -1,0 +1,487 @@
+// Faults injected into the built tandrel, each with the behaviour expected
+// of it: tools missing or never ending, the X server killed, the window
+// manager restarted, and a tandrel.cfg that cannot be read or holds garbage.
+// Only stub tools run here; the hosts are names the stubs answer for.
+// gtest first: Xlib's macros (None, Bool, ...) would clash with it.
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "lab/child_process.hpp"
+#include "support/scratch.hpp"
+#include "support/stub_tools.hpp"
+#include "support/xserver.hpp"
+
+namespace {
+
+using lab::ChildProcess;
+using lab::environmentWith;
+using lab::findProgram;
+
+constexpr uint32_t textColour = 0xF5FFFF;
+constexpr uint32_t face = 0x0066CC;
+constexpr uint32_t noticeColour = 0xE06C75;
+constexpr uint32_t good = 0x00C800;
+constexpr uint32_t bad = 0xC80000;
+
+const char* const sshScan =
+    "Starting Nmap 7.93 ( https://nmap.org ) at 2026-12-09 01:00 UTC\n"
+    "Nmap scan report for alpha.test (127.0.0.2)\nHost is up (0.0000030s latency).\n"
+    "PORT   STATE SERVICE\n22/tcp open  ssh\n";
+const char* const lookup = "Server:\t\t127.0.0.1\nAddress:\t127.0.0.1#53\n\nName:\talpha.test\nAddress: 127.0.0.2\n";
+
+std::string readAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+pid_t pidIn(const std::string& file) {
+  std::string text = readAll(file);
+  return text.empty() ? -1 : pid_t(std::atol(text.c_str()));
+}
+
+// The test's own connection asks about windows that may be gone by then
+// (a killed window manager's); Xlib's default handler would end the test.
+int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
+
+// A private X server (with openbox unless asked otherwise), stub tools and
+// a folder with tandrel.cfg for one tandrel.
+class Faults : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!XServer::available()) GTEST_SKIP() << "no Xvfb";
+    previousHandler = XSetErrorHandler(ignoreXErrors);
+    tools.answerAny("nslookup", lookup);
+    tools.answerAny("nmap", sshScan);
+    tools.answerAny("ping", StubTools::fixture("ping-reply.txt"));
+    folder.write("tandrel.cfg", "terminal=true\nalpha.test\n");
+    mkdir(folder.file("bin").c_str(), 0755);
+  }
+
+  void TearDown() override {
+    if (previousHandler) XSetErrorHandler(previousHandler);
+  }
+
+  void startX(bool windowManager = true) {
+    XServerOptions options;
+    options.window_manager = windowManager;
+    x = std::make_unique<XServer>(options);
+    ASSERT_TRUE(x->ok());
+    x->move_pointer(1023, 767);
+  }
+
+  // Starts tandrel in the folder; path replaces PATH when given.
+  void startMonitor(const std::string& path = "") {
+    std::vector<std::string> set = {"DISPLAY=" + x->name()};
+    if (!path.empty()) set.push_back("PATH=" + path);
+    ASSERT_TRUE(monitor.start({TANDREL_EXE}, folder.path(), environmentWith(set, {"ZORGFX"}),
+                              {folder.file("stdout"), folder.file("stderr")}));
+  }
+
+  // Waits for the window, focuses it and notes where it is.
+  bool windowUp(int timeout_ms = 15000, const std::string& title = "Zeige 1 Server", bool drawn = true) {
+    if (!wait_until([&] { return (window = x->find_window(title)) != 0 || !monitor.running(); }, timeout_ms, 20) ||
+        window == 0)
+      return false;
+    locate();
+    x->focus(window);
+    // Shown once the first frame has been copied in: the reload button's face.
+    if (drawn) wait_until([&] { return x->pixel(window, 95, 5) == face; }, 5000);
+    return true;
+  }
+
+  void locate() {
+    Window child;
+    XTranslateCoordinates(x->display(), window, x->root(), 0, 0, &originX, &originY, &child);
+  }
+
+  int count(int x1, int y1, int x2, int y2, uint32_t colour) {
+    int n = 0;
+    for (int px = x1; px <= x2; ++px)
+      for (uint32_t v : x->column(window, px, y1, y2 - y1 + 1)) n += v == colour;
+    return n;
+  }
+
+  // Sample k (1..100) of the first panel's graph is drawn green.
+  bool greenSample(int k) { return count(3 * k + 448, 1, 3 * k + 449, 196, good) > 0; }
+
+  bool reloadHighlighted() { return x->pixel(window, 5, 5) == textColour; }
+  void pointAtReload() { x->move_pointer(originX + 50, originY + 10); }
+
+  // A folder holding only the named stubs and the few programs the stubs
+  // use themselves: as PATH it makes every other tool missing.
+  std::string onlyTools(const std::vector<std::string>& kept) {
+    std::string dir = folder.file("only");
+    mkdir(dir.c_str(), 0755);
+    for (const std::string& tool : kept) symlink((tools.folder() + "/bin/" + tool).c_str(), (dir + "/" + tool).c_str());
+    for (const char* helper : {"od", "tr", "cat", "readlink", "timeout"}) {
+      std::string real = findProgram(helper);
+      if (!real.empty()) symlink(real.c_str(), (dir + "/" + helper).c_str());
+    }
+    return dir;
+  }
+
+  // A script of our own first on PATH in place of a stub.
+  void replaceTool(const std::string& tool, const std::string& body) {
+    folder.write("bin/" + tool, "#!/bin/sh\nd='" + folder.path() + "'\n" + body, 0755);
+  }
+  std::string pathWithReplacements() { return folder.file("bin") + ":" + std::getenv("PATH"); }
+
+  void closeAndExpectZero() {
+    x->send_delete_window(window);
+    EXPECT_EQ(monitor.wait(5000), 0) << errors();
+  }
+  std::string errors() { return folder.read("stderr"); }
+
+  StubTools tools;
+  ScratchDir folder;
+  std::unique_ptr<XServer> x;
+  ChildProcess monitor;  // after x: ended before the server goes
+  Window window = 0;
+  int originX = 0, originY = 0;
+  XErrorHandler previousHandler = nullptr;
+};
+
+// --- tools missing from PATH ----------------------------------------------
+// Expected: the shell cannot find the tool, the probe or ping reads nothing,
+// the fields stay as they were (empty) and the program runs on.
+
+TEST_F(Faults, NoToolAtAllLeavesEveryFieldEmptyAndTheProgramRuns) {
+  startX();
+  startMonitor(onlyTools({}));
+  ASSERT_TRUE(windowUp()) << "status " << monitor.wait(0) << ": " << errors();
+  EXPECT_GT(count(66, 20, 170, 33, textColour), 0);      // the name itself
+  EXPECT_EQ(count(66, 35, 299, 48, textColour), 0);      // no alias
+  EXPECT_EQ(count(66, 50, 299, 63, textColour), 0);      // no address
+  EXPECT_GT(count(70, 67, 70 + 21 * 8, 80, noticeColour), 100);  // never reached: unreachable
+  std::this_thread::sleep_for(std::chrono::seconds(3));  // past a ping interval
+  EXPECT_TRUE(monitor.running()) << errors();
+  EXPECT_TRUE(tools.calls().empty());
+  closeAndExpectZero();
+}
+
+TEST_F(Faults, MissingScannerShowsTheAddressAndTheHostAsUnreachable) {
+  startX();
+  startMonitor(onlyTools({"nslookup", "ping"}));
+  ASSERT_TRUE(windowUp()) << errors();
+  EXPECT_GT(count(66, 50, 299, 63, textColour), 0);      // the address from nslookup
+  EXPECT_GT(count(70, 67, 70 + 21 * 8, 80, noticeColour), 100);
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  EXPECT_TRUE(monitor.running());
+  EXPECT_TRUE(tools.calls("ping").empty()) << "an unreachable host was pinged";
+  closeAndExpectZero();
+}
+
+TEST_F(Faults, MissingPingAddsNoSampleAndTheLoopGoesOn) {
+  startX();
+  startMonitor(onlyTools({"nslookup", "nmap"}));
+  ASSERT_TRUE(windowUp()) << errors();
+  EXPECT_EQ(x->pixel(window, 302, 69), face);  // the scan's SSH line with its button
+  std::this_thread::sleep_for(std::chrono::seconds(5));  // two ping attempts at least
+  EXPECT_TRUE(monitor.running()) << errors();
+  EXPECT_EQ(count(451, 1, 799, 195, good) + count(451, 1, 799, 195, bad), 0) << "a sample without ping";
+  pointAtReload();  // the loop still turns: the button lights up under the pointer
+  EXPECT_TRUE(wait_until([&] { return reloadHighlighted(); }, 3000));
+  x->move_pointer(1023, 767);
+  closeAndExpectZero();
+}
+
+// --- a tool that never ends its output until killed ------------------------
+// Expected: the program waits for it (the window does not appear, or stands
+// still, by design); once the tool is killed it carries on, and what the
+// tool printed before is kept.
+
+TEST_F(Faults, ScanThatNeverEndsHoldsTheStartUntilKilledAndItsLineIsKept) {
+  startX();
+  replaceTool("nmap",
+              "echo $$ > \"$d/nmap.pid\"\n"
+              "printf 'Nmap scan report for alpha.test (127.0.0.2)\\nPORT   STATE SERVICE\\n22/tcp open  ssh\\n'\n"
+              "exec sleep 600\n");
+  startMonitor(pathWithReplacements());
+  ASSERT_TRUE(wait_until([&] { return pidIn(folder.file("nmap.pid")) > 0; }, 10000));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_TRUE(monitor.running());
+  EXPECT_EQ(x->find_window("Zeige 1 Server"), Window(0)) << "the window opened before the scan ended";
+
+  ASSERT_EQ(kill(pidIn(folder.file("nmap.pid")), SIGKILL), 0);
+  ASSERT_TRUE(windowUp(10000)) << "status " << monitor.wait(0) << ": " << errors();
+  // The port line read before the kill: reachable, with its SSH button, and pinged.
+  EXPECT_TRUE(wait_until([&] { return x->pixel(window, 302, 69) == face; }));
+  EXPECT_EQ(count(70, 67, 70 + 21 * 8, 80, noticeColour), 0);
+  EXPECT_TRUE(wait_until([&] { return greenSample(100); }, 5000));
+  closeAndExpectZero();
+}
+
+TEST_F(Faults, PingThatNeverEndsFreezesTheWindowUntilKilledAndItsSampleIsKept) {
+  startX();
+  // Every ping answers; the second one answers and then hangs.
+  replaceTool("ping",
+              "n=$(cat \"$d/ping.count\" 2>/dev/null || echo 0); n=$((n + 1)); echo $n > \"$d/ping.count\"\n"
+              "printf '64 bytes from 127.0.0.2: icmp_seq=1 ttl=64 time=%s.5 ms\\n' $n\n"
+              "if [ $n = 2 ]; then echo $$ > \"$d/ping.pid\"; exec sleep 600; fi\n");
+  startMonitor(pathWithReplacements());
+  ASSERT_TRUE(windowUp()) << errors();
+  ASSERT_TRUE(wait_until([&] { return pidIn(folder.file("ping.pid")) > 0; }, 10000));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+
+  // Frozen: the pointer over the reload button lights nothing up.
+  pointAtReload();
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  EXPECT_FALSE(reloadHighlighted()) << "the loop turned during the ping";
+  EXPECT_TRUE(greenSample(100));
+  EXPECT_FALSE(greenSample(99));
+  EXPECT_TRUE(monitor.running());
+
+  ASSERT_EQ(kill(pidIn(folder.file("ping.pid")), SIGKILL), 0);
+  // The loop goes on, and the answer printed before the kill is the newest sample.
+  EXPECT_TRUE(wait_until([&] { return reloadHighlighted(); }, 5000));
+  EXPECT_TRUE(wait_until([&] { return greenSample(99) && greenSample(100); }, 5000));
+  x->move_pointer(1023, 767);
+  EXPECT_TRUE(wait_until([&] { return greenSample(98); }, 8000)) << "no ping after the killed one";
+  closeAndExpectZero();
+}
+
+// --- the X server killed -----------------------------------------------------
+// Expected: the program ends within a few seconds, says so on stderr and
+// exits with a status other than 0 (not through a signal).
+
+TEST_F(Faults, XServerKilledEndsTheProgramPromptlyWithAMessage) {
+  startX();
+  startMonitor();
+  ASSERT_TRUE(windowUp()) << errors();
+  ASSERT_TRUE(wait_until([&] { return greenSample(100); }, 5000));
+  x->close_display();
+  auto killed = std::chrono::steady_clock::now();
+  ASSERT_EQ(kill(x->pid(), SIGKILL), 0);
+  int status = monitor.wait(5000);
+  auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - killed);
+  ASSERT_NE(status, -1) << "still running 5 s after the server went";
+  EXPECT_GT(status, 0);
+  EXPECT_LT(status, 128) << "ended by a signal";
+  EXPECT_NE(errors().find("X-Server"), std::string::npos) << errors();
+  EXPECT_LT(took.count(), 3000);
+}
+
+TEST_F(Faults, XServerKilledDuringAHungToolEndsTheProgramOnceTheToolIsKilled) {
+  startX();
+  replaceTool("ping", "echo $$ > \"$d/ping.pid\"\nexec sleep 600\n");
+  startMonitor(pathWithReplacements());
+  ASSERT_TRUE(windowUp(15000, "Zeige 1 Server", false)) << errors();  // its first frame pings
+  ASSERT_TRUE(wait_until([&] { return pidIn(folder.file("ping.pid")) > 0; }, 10000));
+  x->close_display();
+  ASSERT_EQ(kill(x->pid(), SIGKILL), 0);
+  // The main loop sits in the ping, holding the screen lock; the program
+  // cannot learn of the server before the tool returns.
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_TRUE(monitor.running());
+  auto killed = std::chrono::steady_clock::now();
+  kill(pidIn(folder.file("ping.pid")), SIGKILL);
+  int status = monitor.wait(5000);
+  auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - killed);
+  ASSERT_NE(status, -1) << "still running after the tool was killed";
+  EXPECT_LT(took.count(), 3000);
+  EXPECT_GT(status, 0);
+  EXPECT_LT(status, 128) << "ended by a signal";
+  EXPECT_NE(errors().find("X-Server"), std::string::npos) << errors();
+}
+
+// --- the window manager restarted --------------------------------------------
+// Expected: the program runs on; its window is still there, mapped, drawn
+// and answering the pointer and the close box.
+
+class WindowManaged : public Faults {
+ protected:
+  bool stillWorking() {
+    if (!monitor.running()) return false;
+    window = x->find_window("Zeige 1 Server");
+    if (!window) return false;
+    XWindowAttributes a;
+    if (!XGetWindowAttributes(x->display(), window, &a) || a.map_state != IsViewable) return false;
+    locate();
+    x->focus(window);
+    return x->pixel(window, 225, 18) == face && x->pixel(window, 302, 69) == face;
+  }
+  void pointerStillAnswers() {
+    pointAtReload();
+    EXPECT_TRUE(wait_until([&] { return reloadHighlighted(); }, 3000));
+    x->move_pointer(1023, 767);
+    EXPECT_TRUE(wait_until([&] { return !reloadHighlighted(); }, 3000));
+  }
+};
+
+TEST_F(WindowManaged, OpenboxRestartKeepsTheWindow) {
+  startX();
+  startMonitor();
+  ASSERT_TRUE(windowUp()) << errors();
+  ChildProcess restart;
+  ASSERT_TRUE(restart.start({"openbox", "--restart"}, "", environmentWith({"DISPLAY=" + x->name()})));
+  EXPECT_EQ(restart.wait(10000), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));  // openbox takes the windows over again
+  EXPECT_TRUE(wait_until([&] { return stillWorking(); }, 10000, 50)) << errors();
+  pointerStillAnswers();
+  closeAndExpectZero();
+}
+
+TEST_F(WindowManaged, WindowManagerKilledAndStartedAgainKeepsTheWindow) {
+  if (findProgram("openbox").empty()) GTEST_SKIP() << "no openbox";
+  startX(false);
+  Atom check = XInternAtom(x->display(), "_NET_SUPPORTING_WM_CHECK", False);
+  auto announced = [&]() -> Window {  // the window manager's own window, while one runs
+    Atom type;
+    int format;
+    unsigned long n, after;
+    unsigned char* data = nullptr;
+    Window w = 0;
+    if (XGetWindowProperty(x->display(), x->root(), check, 0, 1, False, XA_WINDOW, &type, &format, &n, &after,
+                           &data) == Success && n == 1)
+      w = *reinterpret_cast<Window*>(data);
+    if (data) XFree(data);
+    XWindowAttributes a;
+    return w && XGetWindowAttributes(x->display(), w, &a) ? w : 0;
+  };
+  auto wm = std::make_unique<ChildProcess>();
+  ASSERT_TRUE(wm->start({"openbox", "--sm-disable"}, "", environmentWith({"DISPLAY=" + x->name()})));
+  ASSERT_TRUE(wait_until([&] { return announced() != 0; }, 20000, 20));
+  startMonitor();
+  ASSERT_TRUE(windowUp()) << errors();
+  ASSERT_TRUE(wait_until([&] { return stillWorking(); }, 5000, 50));
+
+  // A crash rather than an orderly end: the server hands the window back to the root.
+  kill(wm->pid(), SIGKILL);
+  EXPECT_NE(wm->wait(5000), -1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_TRUE(wait_until([&] { return stillWorking(); }, 5000, 50)) << "without a window manager: " << errors();
+
+  wm = std::make_unique<ChildProcess>();
+  ASSERT_TRUE(wm->start({"openbox", "--sm-disable"}, "", environmentWith({"DISPLAY=" + x->name()})));
+  ASSERT_TRUE(wait_until([&] { return announced() != 0; }, 20000, 20));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_TRUE(wait_until([&] { return stillWorking(); }, 10000, 50)) << "under the new window manager: " << errors();
+  pointerStillAnswers();
+  closeAndExpectZero();
+}
+
+// --- tandrel.cfg that cannot be read, is a directory, or holds garbage ------
+// Expected: no crash; without hosts a message naming the file and status 1,
+// with hosts a sane window.
+
+// Runs tandrel in folder without a display; its exit status (-1: still running after 10 s).
+int runWithoutDisplay(const ScratchDir& folder, const std::vector<std::string>& prefix = {}) {
+  std::vector<std::string> argv = prefix;
+  argv.push_back(TANDREL_EXE);
+  ChildProcess program;
+  if (!program.start(argv, folder.path(), environmentWith({}, {"DISPLAY", "ZORGFX"}),
+                     {folder.file("stdout"), folder.file("stderr")}))
+    return -1;
+  return program.wait(10000);
+}
+
+TEST(ConfigurationFaults, UnreadableFileEndsWithAMessageNamingIt) {
+  StubTools tools;
+  ScratchDir folder;
+  folder.write("tandrel.cfg", "terminal=true\nalpha.test\n", 0000);
+  // Root reads any file: run as nobody then. The folder must let nobody in.
+  std::vector<std::string> prefix;
+  if (geteuid() == 0) {
+    if (findProgram("setpriv").empty()) GTEST_SKIP() << "running as root without setpriv";
+    prefix = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+    chmod(folder.path().c_str(), 0755);
+    std::vector<std::string> probe = prefix;
+    probe.insert(probe.end(), {"test", "-x", TANDREL_EXE});
+    if (lab::runCommand(probe) != 0) GTEST_SKIP() << "nobody may not run " << TANDREL_EXE << " here";
+  }
+  EXPECT_EQ(runWithoutDisplay(folder, prefix), 1);
+  std::string errors = folder.read("stderr");
+  EXPECT_NE(errors.find("tandrel.cfg"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("nicht lesbar"), std::string::npos) << errors;
+  EXPECT_TRUE(tools.calls().empty());
+}
+
+TEST(ConfigurationFaults, BrokenLinkEndsWithAMessageNamingIt) {
+  StubTools tools;
+  ScratchDir folder;
+  ASSERT_EQ(symlink(folder.file("gone.cfg").c_str(), folder.file("tandrel.cfg").c_str()), 0);
+  EXPECT_EQ(runWithoutDisplay(folder), 1);
+  std::string errors = folder.read("stderr");
+  EXPECT_NE(errors.find("tandrel.cfg"), std::string::npos) << errors;
+  EXPECT_TRUE(tools.calls().empty());
+}
+
+TEST(ConfigurationFaults, DirectoryEndsWithAMessageSayingSo) {
+  StubTools tools;
+  ScratchDir folder;
+  ASSERT_EQ(mkdir(folder.file("tandrel.cfg").c_str(), 0755), 0);
+  EXPECT_EQ(runWithoutDisplay(folder), 1);
+  std::string errors = folder.read("stderr");
+  EXPECT_NE(errors.find("tandrel.cfg"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("Verzeichnis"), std::string::npos) << errors;
+  EXPECT_TRUE(tools.calls().empty());
+}
+
+TEST(ConfigurationFaults, GarbageWithoutALineEndNamesNoHost) {
+  StubTools tools;
+  ScratchDir folder;
+  std::mt19937 random(7);
+  std::string garbage;
+  while (garbage.size() < 64 * 1024) {
+    char c = char(random() & 0xFF);
+    if (c != '\n') garbage += c;
+  }
+  folder.write("tandrel.cfg", garbage);
+  EXPECT_EQ(runWithoutDisplay(folder), 1);
+  EXPECT_NE(folder.read("stderr").find("tandrel.cfg"), std::string::npos);
+  EXPECT_TRUE(tools.calls().empty());
+}
+
+TEST_F(Faults, BinaryGarbageShowsSixPanelsAndNeverPutsAnUnsafeNameIntoACommand) {
+  XServerOptions options;
+  options.window_manager = true;
+  options.height = 1300;  // room for six panels
+  x = std::make_unique<XServer>(options);
+  ASSERT_TRUE(x->ok());
+  std::mt19937 random(11);
+  std::string garbage;
+  for (int line = 0; line < 40; ++line) {
+    int length = int(random() % 60);
+    for (int i = 0; i < length; ++i) {
+      char c = char(random() & 0xFF);
+      garbage += c == '\n' ? '\r' : c;
+    }
+    garbage += '\n';
+  }
+  garbage += std::string(5000, '\0') + "\n";  // and a long line of NUL bytes
+  folder.write("tandrel.cfg", garbage);
+  startMonitor();
+  ASSERT_TRUE(windowUp(20000, "Zeige 6 Server")) << "status " << monitor.wait(0) << ": " << errors();
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  EXPECT_TRUE(monitor.running()) << errors();
+  int w = 0, h = 0;
+  ASSERT_TRUE(x->size_of(window, &w, &h));
+  EXPECT_EQ(w, 800);
+  EXPECT_EQ(h, 1200);
+  EXPECT_EQ(x->pixel(window, 5, 1005), face);  // the sixth panel is drawn
+  EXPECT_NE(errors().find("höchstens 6 Hosts"), std::string::npos) << errors();
+  EXPECT_NE(errors().find("wird nicht abgefragt"), std::string::npos) << errors();
+  // Every tool call came from a line of plain name characters.
+  for (const StubCall& call : tools.calls())
+    for (unsigned char c : call.arguments())
+      EXPECT_TRUE(std::isalnum(c) || std::strchr(" .-_:%", c)) << call.tool << " got byte " << int(c);
+  closeAndExpectZero();
+}
+
+}  // namespace
