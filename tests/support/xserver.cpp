@@ -208,11 +208,18 @@ static void collect(Display* d, Window window, const std::string& title, std::ve
   if (children) XFree(children);
 }
 
+// Windows of other clients may vanish while the tree is walked; such a
+// BadWindow must not end the test program through Xlib's default handler.
+static int ignore_error(Display*, XErrorEvent*) { return 0; }
+
 std::vector<Window> XServer::find_windows(const std::string& title) {
   std::vector<Window> found;
   if (display()) {
     XSync(display_, False);
+    XErrorHandler previous = XSetErrorHandler(ignore_error);
     collect(display_, root(), title, found);
+    XSync(display_, False);
+    XSetErrorHandler(previous);
   }
   return found;
 }
