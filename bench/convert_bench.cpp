@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "gfx/x11/convert.hpp"
+#include "bench/ratio_reporter.hpp"
 
 namespace {
 
@@ -89,24 +90,6 @@ void register_all() {
         benchmark::RegisterBenchmark(name.c_str(), run_converter, depth, visual, red_low, true);
       }
 }
-
-// Keeps the fastest repetition of each benchmark for the ratio: the
-// machine is shared, so the minimum is the least disturbed figure.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
-  std::map<std::string, double> fastest;
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-      const std::string name = run.run_name.function_name;
-      const double t = run.GetAdjustedCPUTime();
-      auto it = fastest.find(name);
-      if (it == fastest.end() || t < it->second) fastest[name] = t;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-};
 
 }  // namespace
 

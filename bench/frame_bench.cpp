@@ -17,6 +17,7 @@
 #include "app/hosts.hpp"
 #include "app/window.hpp"
 #include "gfx/screen.hpp"
+#include "bench/ratio_reporter.hpp"
 
 namespace {
 
@@ -76,24 +77,6 @@ void BM_TwoMemsets(benchmark::State& state) {
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(frameBytes));
 }
 BENCHMARK(BM_TwoMemsets)->Unit(benchmark::kMillisecond)->Repetitions(5);
-
-// Keeps the fastest repetition of each benchmark: on a shared machine the
-// minimum is the least disturbed figure.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
-  std::map<std::string, double> fastest;  // CPU ms per iteration
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-      const std::string name = run.run_name.function_name;
-      const double t = run.GetAdjustedCPUTime();
-      auto it = fastest.find(name);
-      if (it == fastest.end() || t < it->second) fastest[name] = t;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-};
 
 }  // namespace
 
