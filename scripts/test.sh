@@ -1,7 +1,20 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs the whole test suite; fails when any test fails.
+# Sets up, builds and runs the whole test suite; then the same suite built with
+# AddressSanitizer and UndefinedBehaviorSanitizer; then every fuzz target for a
+# bounded time (FUZZ_SECONDS each, default 60). Fails when any of them fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+began=$SECONDS
+stage() { echo "== test.sh: $1 ($((SECONDS - began)) s so far)"; }
+
+stage "build and tests"
 bash scripts/build.sh
-cd build
-ctest --output-on-failure -j"$(nproc)"
+(cd build && ctest --output-on-failure -j"$(nproc)")
+
+stage "sanitized build and tests"
+bash scripts/test-sanitized.sh
+
+stage "fuzz targets"
+bash scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
+
+stage "all passed"
