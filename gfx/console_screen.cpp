@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "gfx/draw_context.hpp"
+#include "gfx/frame_record.hpp"
 #include "gfx/input.hpp"
 #include "gfx/screen.hpp"
 #include "gfx/text.hpp"
@@ -79,6 +80,7 @@ void show_cursor(uint8_t c) {
   ScreenContext* s = screen_context;
   if (!dc || s->text_columns <= 0 || s->text_rows <= 0) return;
   clamp_cursor(s);
+  frame_flush();
   screen_lock();
   draw_cell(dc, s, s->cursor_column, s->cursor_row, c);
   screen_unlock_quiet();
@@ -114,6 +116,7 @@ void screen_print_bytes(const char* text, int32_t length) {
   if (!dc || !text || s->text_columns <= 0 || s->text_rows <= 0) return;
   draw_target_screen(dc);
   clamp_cursor(s);
+  frame_flush();
   screen_lock();
   for (int32_t i = 0; i < length; ++i) {
     uint8_t c = uint8_t(text[i]);

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "gfx/draw_context.hpp"
+#include "gfx/frame_record.hpp"
 
 namespace {
 
@@ -249,18 +250,19 @@ void draw_line(void* target, uint32_t color, int32_t kind, uint16_t style, uint3
   draw_target_screen(dc);
   uint32_t value = (flags & COORD_COLOR_OMITTED) ? dc->foreground
                                                  : native_color(dc->bytes_per_pixel, color);
-  select_pixel_routines(dc, value);
   resolve_step(dc, flags, &x1, &y1, &x2, &y2);
-  int32_t ax, ay, bx, by;
-  map_point(dc, x1, y1, &ax, &ay);
-  map_point(dc, x2, y2, &bx, &by);
-  if (kind == 0) {
-    plot_line(dc, ax, ay, bx, by, value, style);
-    return;
+  FrameOp op{};
+  op.kind = kind == 0 ? FRAME_LINE : kind == 2 ? FRAME_FILLED : FRAME_OUTLINE;
+  op.style = style;
+  op.value = value;
+  op.clip = dc->view;
+  map_point(dc, x1, y1, &op.x1, &op.y1);
+  map_point(dc, x2, y2, &op.x2, &op.y2);
+  if (kind != 0) {
+    if (op.x1 > op.x2) std::swap(op.x1, op.x2);
+    if (op.y1 > op.y2) std::swap(op.y1, op.y2);
   }
-  if (ax > bx) std::swap(ax, bx);
-  if (ay > by) std::swap(ay, by);
-  plot_box(dc, ax, ay, bx, by, value, kind == 2, style);
+  frame_submit(dc, op, nullptr);
 }
 
 void screen_clear(int32_t mode) {
@@ -268,7 +270,6 @@ void screen_clear(int32_t mode) {
   if (!dc) return;
   ScreenContext* s = screen_context;
   draw_target_screen(dc);
-  select_pixel_routines(dc, dc->background);
   screen_lock();
   if (mode == CLEAR_DEFAULT) {
     if (dc->flags & VIEW_SET)
@@ -278,40 +279,43 @@ void screen_clear(int32_t mode) {
     else
       mode = 2;
   }
-  const int32_t bpp = dc->bytes_per_pixel;
   uint32_t* cells = s->text_cells ? s->text_cells[dc->work_page] : nullptr;
   const DrawView& v = dc->view;
+  // The pixels are one filled box in the background colour: the whole page,
+  // the text view's rows or the view.
+  FrameOp op{};
+  op.kind = FRAME_FILLED;
+  op.style = 0xFFFF;
+  op.value = dc->background;
+  op.clip = {0, 0, s->width, s->height};
+  op.x1 = 0;
+  op.x2 = s->width - 1;
   if (mode == 0) {
-    int64_t pixels = int64_t(s->width) * s->height;
-    if (pixels <= INT32_MAX) {
-      dc->fill_span(dc->lines[0], dc->background, int32_t(pixels));
-    } else {
-      for (int32_t y = 0; y < s->height; ++y) dc->fill_span(dc->lines[y], dc->background, s->width);
-    }
-    mark_rows(dc, 0, s->height - 1);
+    op.y1 = 0;
+    op.y2 = s->height - 1;
     dc->pen_x = float(v.left + v.width / 2);
     dc->pen_y = float(v.top + v.height / 2);
     text_cells_blank(cells, s->text_columns, 0, s->text_rows - 1, dc->foreground, dc->background);
     s->cursor_column = 0;
     s->cursor_row = s->text_view_first;
   } else if (mode == 2) {
-    int32_t h = s->font ? s->font->height : 8;
-    int64_t first = int64_t(s->text_view_first) * h;
-    int64_t last = std::min<int64_t>(int64_t(s->text_view_last + 1) * h - 1, s->height - 1);
-    for (int64_t y = std::max<int64_t>(first, 0); y <= last; ++y)
-      dc->fill_span(dc->lines[y], dc->background, s->width);
-    mark_rows(dc, first, last);
+    const int64_t h = s->font ? s->font->height : 8;
+    op.y1 = int32_t(std::clamp<int64_t>(int64_t(s->text_view_first) * h, 0, s->height));
+    op.y2 = int32_t(std::min<int64_t>(int64_t(s->text_view_last + 1) * h - 1, s->height - 1));
     text_cells_blank(cells, s->text_columns, s->text_view_first, s->text_view_last, dc->foreground,
                      dc->background);
     s->cursor_column = 0;
     s->cursor_row = s->text_view_first;
   } else {
-    for (int32_t y = v.top; y < v.top + v.height; ++y)
-      dc->fill_span(dc->lines[y] + int64_t(v.left) * bpp, dc->background, v.width);
-    mark_rows(dc, v.top, int64_t(v.top) + v.height - 1);
+    op.clip = v;
+    op.x1 = v.left;
+    op.y1 = v.top;
+    op.x2 = v.left + v.width - 1;
+    op.y2 = v.top + v.height - 1;
     dc->pen_x = float(v.left + v.width / 2);
     dc->pen_y = float(v.top + v.height / 2);
   }
+  frame_submit(dc, op, nullptr);
   screen_unlock_quiet();
 }
 

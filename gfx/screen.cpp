@@ -10,6 +10,7 @@
 #include "gfx/console.hpp"
 #include "gfx/data_block.hpp"
 #include "gfx/draw_context.hpp"
+#include "gfx/frame_record.hpp"
 #include "gfx/text.hpp"
 #include "gfx/x11/driver.hpp"
 
@@ -164,6 +165,7 @@ int32_t mode_set(int32_t mode, int32_t width, int32_t height, int32_t depth, int
                    height > SCREEN_MAX_SIZE || !depth_valid(depth) || scanline_size > 64))
     return 1;
   context_free();
+  frame_reset();
   if (closing) {
     // The text console has nothing of its own to reset here.
     console_hooks_clear();
@@ -255,6 +257,12 @@ void screen_unlock(int32_t first_row, int32_t last_row) {
   DrawContext* dc = draw_context();
   ScreenContext* s = screen_context;
   if (!s) return;
+  // The outermost unlock draws the recorded frame; an unchanged one leaves
+  // page and rows alone.
+  if (s->lock_count == 1 && frame_finish()) {
+    if (--s->lock_count == 0 && s->driver && s->driver->unlock) s->driver->unlock();
+    return;
+  }
   if (last_row < 0) last_row = s->height - 1;
   int32_t work = dc ? dc->work_page : 0;
   if (work == s->visible_page) {

@@ -3,6 +3,7 @@
 
 #include "gfx/data_block.hpp"
 #include "gfx/draw_context.hpp"
+#include "gfx/frame_record.hpp"
 #include "gfx/screen.hpp"
 
 namespace {
@@ -31,6 +32,7 @@ int32_t screen_set_pages(int32_t work, int32_t visible) {
   DrawContext* dc = draw_context();
   ScreenContext* s = screen_context;
   if (!s || !dc) return -1;
+  frame_flush();
   draw_target_screen(dc);
   const int32_t result = s->visible_page << 8 | dc->work_page;
   if (work < 0 && visible < 0) work = visible = 0;
@@ -53,6 +55,7 @@ int32_t screen_copy_page(int32_t from, int32_t to) {
   DrawContext* dc = draw_context();
   ScreenContext* s = screen_context;
   if (!s || !dc) return 1;
+  frame_flush();
   if (s->driver && s->driver->flip) {
     s->driver->flip();
     if (s->driver->poll) s->driver->poll();
@@ -84,6 +87,7 @@ void palette_set(int32_t index, int32_t r, int32_t g, int32_t b) {
   ScreenContext* s = screen_context;
   if (!s || s->depth > 8 || index < 0 || index > 255) return;
   // Under the lock: the update thread converts and clears the same rows.
+  frame_flush();
   screen_lock();
   palette_store(s, index, r, g, b);
   screen_mark_all_dirty();
@@ -94,6 +98,7 @@ void palette_reset() {
   ScreenContext* s = screen_context;
   if (!s || s->depth > 8 || !s->default_palette) return;
   const int32_t n = palette_entries(s->default_palette);
+  frame_flush();
   screen_lock();
   for (int32_t i = 0; i < n; ++i) {
     const uint8_t* rgb = s->default_palette + 3 * i;

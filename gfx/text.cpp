@@ -7,6 +7,7 @@
 #include "gfx/data_block.hpp"
 #include "gfx/draw.hpp"
 #include "gfx/draw_context.hpp"
+#include "gfx/frame_record.hpp"
 
 const FontDescriptor font_8x8 = {8, 8, data_block + DATA_FONT_8X8};
 const FontDescriptor font_8x14 = {8, 14, data_block + DATA_FONT_8X14};
@@ -30,29 +31,35 @@ int32_t draw_text(void* target, uint32_t flags, const char* text, int32_t length
   if (!dc) return 0;
   if (length <= 0) return 0;
   const ScreenContext* s = screen_context;
-  const FontDescriptor* font = s->font ? s->font : &font_8x8;
   draw_target_screen(dc);
 
-  uint32_t value;
+  FrameOp op{};
+  op.kind = FRAME_TEXT;
+  op.font = s->font ? s->font : &font_8x8;
+  op.length = length;
+  op.clip = dc->view;
   if (mode == 6)
-    value = color;
+    op.value = color;
   else if (flags & COORD_COLOR_OMITTED)
-    value = dc->foreground;
+    op.value = dc->foreground;
   else
-    value = native_color(dc->bytes_per_pixel, color);
-  select_pixel_routines(dc, value);
+    op.value = native_color(dc->bytes_per_pixel, color);
   resolve_step(dc, flags, &x, &y, nullptr, nullptr);
-  int32_t mx, my;
-  map_point(dc, x, y, &mx, &my);
-  screen_lock();
+  map_point(dc, x, y, &op.x1, &op.y1);
+  frame_submit(dc, op, text);
+  return 0;
+}
 
+void plot_text(DrawContext* dc, const FontDescriptor* font, int32_t mx, int32_t my, uint32_t value,
+               const char* text, int32_t length) {
+  screen_lock();
   const int64_t W = font->width, H = font->height, n = length;
   const int64_t L = dc->view.left, T = dc->view.top;
   const int64_t right = L + dc->view.width, bottom = T + dc->view.height;
   int64_t cx = mx, cy = my;
   if (cx + n * W <= L || cx >= right || cy + H <= T || cy >= bottom || W <= 0) {
     screen_unlock_quiet();
-    return 0;
+    return;
   }
 
   // Rows outside the view are skipped by offsetting into the glyph.
@@ -100,7 +107,6 @@ int32_t draw_text(void* target, uint32_t flags, const char* text, int32_t length
   }
   mark_rows(dc, start_y, start_y + rows - 1);
   screen_unlock_quiet();
-  return 0;
 }
 
 int32_t text_grid_set(int32_t columns, int32_t rows) {
@@ -120,6 +126,7 @@ int32_t text_grid_set(int32_t columns, int32_t rows) {
   // New cells for every page first, so that a failed allocation changes nothing.
   DrawContext* dc = draw_context();
   if (!dc) return 0;
+  frame_flush();
   const size_t cell_count = size_t(new_columns) * size_t(new_rows) * 3;
   uint32_t** cells = static_cast<uint32_t**>(std::calloc(size_t(s->page_count), sizeof(uint32_t*)));
   if (!cells) return 0;

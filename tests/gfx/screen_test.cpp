@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "gfx/console.hpp"
+#include "gfx/console_screen.hpp"
+#include "gfx/text.hpp"
 #include "gfx_fixture.hpp"
 #include "support/scratch.hpp"
 
@@ -231,6 +233,47 @@ TEST_F(CountedScreen, PrimitivesKeepAnOuterLock) {
   EXPECT_EQ(CountingDriver::unlocks, 0);
   screen_unlock(1, 0);
   EXPECT_EQ(CountingDriver::unlocks, 1);
+}
+
+// A frame drawn again unchanged is skipped and marks nothing; a changed
+// byte, or anything that touched the page in between, draws it in full.
+TEST_F(NullScreen, RepeatedFramesAreSkippedUnlessThePageWasTouched) {
+  struct Case {
+    const char* between;
+    const char* text;
+    void (*touch)();
+    bool redrawn;
+  };
+  const Case cases[] = {
+      {"nothing", "ab", [] {}, false},
+      {"one changed byte", "ac", [] {}, true},
+      {"a line outside any frame", "ab", [] { draw_line(nullptr, ~0u, 0, 0xFFFF, 0, 0, 9, 799, 9); }, true},
+      {"console printing", "ab", [] { screen_print_bytes("X", 1); }, true},
+      {"a page copy", "ab", [] { screen_copy_page(0, 0); }, true},
+  };
+  auto frame = [this](const char* text) {
+    screen_lock();
+    screen_clear(0);
+    box(100, 0, 120, 199, 0xFF336699u);
+    draw_text(nullptr, 0, text, 2, 0xFFFFFFFFu, nullptr, 0, 4, 4, nullptr, nullptr, nullptr);
+    screen_unlock(-1, -1);
+  };
+  auto page = [] {
+    const ScreenContext* s = screen_context;
+    return std::vector<uint8_t>(s->visible_pixels, s->visible_pixels + s->pitch * s->height);
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.between);
+    frame("ab");
+    c.touch();
+    clear_dirty();
+    frame(c.text);
+    EXPECT_EQ(dirty_rows(), c.redrawn ? row_range(0, 199) : std::vector<int>{});
+    const std::vector<uint8_t> shown = page();
+    screen_copy_page(0, 0);  // the next frame draws in full
+    frame(c.text);
+    EXPECT_TRUE(shown == page());
+  }
 }
 
 TEST_F(CountedScreen, LinesWhollyOutsideTakeNoLock) {

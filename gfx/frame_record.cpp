@@ -1,0 +1,125 @@
+// Frame recording: the command lists of this frame and the last, their
+// comparison and their replay.
+#include "gfx/frame_record.hpp"
+
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+struct Record {
+  uint8_t* bytes;
+  size_t size, capacity;
+};
+
+Record current, previous;
+bool previous_valid = false;  // previous describes what the page holds
+bool tainted = false;         // this frame flushed or blended: the next draws in full
+int forced = -1;              // TANDREL_FULL_FRAMES, read at screen open and close
+
+bool append(Record& r, const void* data, size_t n) {
+  if (r.size + n > r.capacity) {
+    size_t capacity = r.capacity ? r.capacity : 16384;
+    while (capacity < r.size + n) capacity *= 2;
+    uint8_t* bytes = static_cast<uint8_t*>(std::realloc(r.bytes, capacity));
+    if (!bytes) return false;
+    r.bytes = bytes;
+    r.capacity = capacity;
+  }
+  std::memcpy(r.bytes + r.size, data, n);
+  r.size += n;
+  return true;
+}
+
+void replay(const Record& r) {
+  DrawContext* dc = draw_context();
+  if (!dc) return;
+  for (size_t at = 0; at + sizeof(FrameOp) <= r.size;) {
+    FrameOp op;
+    std::memcpy(&op, r.bytes + at, sizeof op);
+    at += sizeof op;
+    frame_op_draw(dc, op, reinterpret_cast<const char*>(r.bytes + at));
+    at += size_t(op.length);
+  }
+}
+
+bool recording() {
+  const ScreenContext* s = screen_context;
+  return s && s->lock_count > 0 && !full_frames_forced();
+}
+
+}  // namespace
+
+bool full_frames_forced() {
+  if (forced < 0) {
+    const char* v = std::getenv("TANDREL_FULL_FRAMES");
+    forced = v && *v && std::strcmp(v, "0") != 0;
+  }
+  return forced == 1;
+}
+
+void frame_op_draw(DrawContext* dc, const FrameOp& op, const char* text) {
+  const DrawView view = dc->view;
+  dc->view = op.clip;
+  select_pixel_routines(dc, op.value);
+  switch (op.kind) {
+    case FRAME_LINE: plot_line(dc, op.x1, op.y1, op.x2, op.y2, op.value, op.style); break;
+    case FRAME_OUTLINE: plot_box(dc, op.x1, op.y1, op.x2, op.y2, op.value, false, op.style); break;
+    case FRAME_FILLED: plot_box(dc, op.x1, op.y1, op.x2, op.y2, op.value, true, op.style); break;
+    case FRAME_TEXT: plot_text(dc, op.font, op.x1, op.y1, op.value, text, op.length); break;
+    default: break;
+  }
+  dc->view = view;
+}
+
+void frame_submit(DrawContext* dc, FrameOp& op, const char* text) {
+  select_pixel_routines(dc, op.value);
+  op.blend = dc->fill_span != dc->routines->fill;
+  if (recording()) {
+    const size_t at = current.size;
+    if (append(current, &op, sizeof op) && append(current, text, size_t(op.length))) {
+      tainted |= op.blend != 0;
+      return;
+    }
+    current.size = at;  // out of memory: draw this one now, after what came before
+  }
+  frame_flush();
+  frame_op_draw(dc, op, text);
+}
+
+void frame_flush() {
+  if (current.size) {
+    replay(current);
+    current.size = 0;
+  }
+  previous_valid = false;
+  if (screen_context && screen_context->lock_count > 0) tainted = true;
+}
+
+bool frame_finish() {
+  if (current.size == 0) {
+    tainted = false;
+    return false;  // nothing recorded: the caller marks what it asked for
+  }
+  if (previous_valid && current.size == previous.size &&
+      std::memcmp(current.bytes, previous.bytes, current.size) == 0) {
+    current.size = 0;
+    tainted = false;
+    return true;
+  }
+  replay(current);
+  std::swap(current, previous);
+  current.size = 0;
+  previous_valid = !tainted;
+  tainted = false;
+  return false;
+}
+
+void frame_reset() {
+  std::free(current.bytes);
+  std::free(previous.bytes);
+  current = previous = Record{};
+  previous_valid = tainted = false;
+  forced = -1;
+}
