@@ -171,6 +171,7 @@ static void x11_set_palette(int32_t index, int32_t r, int32_t g, int32_t b) {
   color.blue = channel(b);
   color.flags = DoRed | DoGreen | DoBlue;
   XStoreColors(x11.display, x11.colormap8, &color, 1);
+  image_send_all();
 }
 
 void x11_toggle_fullscreen() {
@@ -460,10 +461,10 @@ void x11_handle_event(XEvent& event) {
         // Losing the focus forgot the pointer; it may still be over the window.
         pointer_refresh();
       }
-      if (screen_context) screen_mark_all_dirty();
+      image_send_all();
       break;
     case Expose:
-      if (screen_context) screen_mark_all_dirty();
+      image_send_all();
       break;
     case FocusOut:
       // Focus passing from the frame to the drawing window stays with us.

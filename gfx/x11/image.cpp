@@ -1,6 +1,6 @@
 // Image layer of the X11 driver: places the windows, creates the image the
 // dirty rows are converted into (MIT-SHM on a local display, else a plain
-// XImage), sends the dirty rows in runs and keeps the shape mask.
+// XImage) and the shape mask. Sending rows lives in send_rows.cpp.
 #include <X11/extensions/shape.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -13,7 +13,7 @@
 // Used when the core has no 16-bit lookup table.
 static uint32_t spare_lookup16[512];
 
-static uint32_t* lookup16() { return screen_lookup16 ? screen_lookup16 : spare_lookup16; }
+uint32_t* image_lookup16() { return screen_lookup16 ? screen_lookup16 : spare_lookup16; }
 
 // Only the names Xlib resolves to the local socket count as local.
 static bool display_is_local() {
@@ -193,7 +193,7 @@ static bool plain_open() {
 int image_open() {
   Display* d = x11.display;
   bool full = x11.flags & SCREEN_FULLSCREEN;
-  x11.converter = converter_choose(x11.depth_requested, x11.visual_bpp, visual_red_low(), lookup16());
+  x11.converter = converter_choose(x11.depth_requested, x11.visual_bpp, visual_red_low(), image_lookup16());
   if (!x11.converter) return -1;
 
   if (full)
@@ -217,46 +217,7 @@ int image_open() {
   }
   if (local && !shm_forced_off() && XShmQueryExtension(d)) shm_open();
   if (!x11.image && !plain_open()) return -1;
-  return 0;
-}
-
-void image_update() {
-  ScreenContext* screen = screen_context;
-  if (!screen || !x11.image || !screen->dirty_lines) return;
-  int32_t scanlines = screen->scanline_size > 0 ? screen->scanline_size : 1;
-  int32_t rows = screen->height * scanlines;
-  if (rows > x11.height) rows = x11.height;
-  ConvertSource source{screen->visible_pixels, screen->pitch, screen->width, screen->height,
-                       scanlines, screen->dirty_lines, screen->device_palette, lookup16()};
-  x11.converter(source, reinterpret_cast<uint8_t*>(x11.image->data), x11.image->bytes_per_line);
-
-  const uint8_t* dirty = screen->dirty_lines;
-  Display* d = x11.display;
-  unsigned width = unsigned(x11.width);
-  for (int32_t first = 0; first < rows;) {
-    if (!dirty[first]) {
-      first++;
-      continue;
-    }
-    int32_t end = first + 1;
-    while (end < rows && dirty[end]) end++;
-    int32_t count = end - first;
-    if (x11.shape_image) {
-      int32_t pitch = x11.shape_image->bytes_per_line;
-      for (int32_t r = first; r < end; r++)
-        x11.mask_builder(screen->visible_pixels + size_t(r / scanlines) * size_t(screen->pitch),
-                         x11.width, reinterpret_cast<uint8_t*>(x11.shape_image->data) + size_t(r) * size_t(pitch));
-      XPutImage(d, x11.shape_bitmap, x11.shape_gc, x11.shape_image, 0, first, 0, first, width, unsigned(count));
-      XShapeCombineMask(d, x11.draw_window, ShapeBounding, 0, x11.y_offset, x11.shape_bitmap, ShapeSet);
-    }
-    if (x11.use_shm)
-      XShmPutImage(d, x11.draw_window, x11.gc, x11.image, 0, first, 0, first + x11.y_offset, width,
-                   unsigned(count), False);
-    else
-      XPutImage(d, x11.draw_window, x11.gc, x11.image, 0, first, 0, first + x11.y_offset, width, unsigned(count));
-    first = end;
-  }
-  std::memset(screen->dirty_lines, 0, size_t(rows));
+  return rows_open() ? 0 : -1;
 }
 
 // Unmaps a window that is mapped and waits until the server has done it.
@@ -278,6 +239,7 @@ void image_close() {
     XUnmapWindow(d, x11.full_window);
   else if (!(x11.flags & SCREEN_NO_FRAME))
     unmap_and_wait(x11.frame_window);
+  rows_close();
   if (x11.image) {
     if (x11.use_shm) {
       XShmDetach(d, &x11.shm);

@@ -75,6 +75,9 @@ struct X11State {
   GC shape_gc;
   Converter converter;
   MaskBuilder mask_builder;
+  uint8_t* staging;   // one converted row, compared with the image's
+  bool send_all;      // the window may not show the image: send dirty rows whole
+  bool compare_rows;  // false with TANDREL_FULL_FRAMES
 
   // Update thread.
   pthread_t thread;
@@ -107,7 +110,15 @@ bool x11_wait_event(Window window, int type, int timeout_ms);
 // Image layer (image.cpp). image_open answers 0 or -1; image_update runs under the lock.
 int image_open();
 void image_close();
+// Rows (send_rows.cpp): rows_open after the image exists (false: out of
+// memory), rows_close before it goes; image_update sends the dirty rows;
+// image_send_all makes the next pass send every row whole.
+bool rows_open();
+// The 16-bit lookup table the converter was chosen with.
+uint32_t* image_lookup16();
+void rows_close();
 void image_update();
+void image_send_all();
 // The shape mask builder for a screen's bytes per pixel.
 MaskBuilder mask_builder_for(int32_t bytes_per_pixel);
 

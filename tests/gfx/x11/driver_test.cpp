@@ -99,6 +99,26 @@ TEST_F(X11Window, OnlyDirtyRowsAreSent) {
   EXPECT_EQ(server->pixel(x11.draw_window, 5, 30), 0x0000FFu);
 }
 
+// A change inside a row arrives although only its columns are sent; what the
+// server lost arrives again after the expose, though the image still holds it.
+TEST_F(X11Window, ChangedColumnsArriveAndAnExposeBringsBackTheRest) {
+  open(320, 200);
+  screen_lock();
+  fill_rows32(0, 200, 0xFF0000FF);
+  screen_unlock(-1, -1);
+  ASSERT_TRUE(window_shows(5, 199, 0x0000FF));
+  screen_lock();
+  reinterpret_cast<uint32_t*>(screen_context->visible_pixels + 50 * screen_context->pitch)[200] =
+      0xFFFF0000;
+  screen_unlock(-1, -1);
+  ASSERT_TRUE(window_shows(200, 50, 0xFF0000));
+  EXPECT_EQ(server->pixel(x11.draw_window, 199, 50), 0x0000FFu);
+  XClearArea(server->display(), x11.draw_window, 0, 0, 0, 0, True);
+  XSync(server->display(), False);
+  EXPECT_TRUE(window_shows(5, 100, 0x0000FF));
+  EXPECT_TRUE(window_shows(200, 50, 0xFF0000));
+}
+
 TEST_F(X11Window, PlainImageWhenSharedMemoryIsSwitchedOff) {
   setenv("TANDREL_X11_NO_SHM", "1", 1);
   open(300, 120);
