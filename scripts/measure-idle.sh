@@ -1,10 +1,18 @@
 #!/usr/bin/env bash
-# Measures the running monitor when nothing happens: six reachable hosts,
-# stub tools that answer at once, a private Xvfb with openbox, the pointer off
-# the window. Prints the processor use as % of one core (the monitor alone,
-# and with the tools it starts) and its peak resident memory.
+# Measures the running monitor when little or nothing happens: six reachable
+# hosts, stub tools that answer at once, a private Xvfb reached over TCP
+# (DISPLAY=127.0.0.1:N, the plain-image path of a remote display) with
+# openbox, the pointer off the window. Two cases:
+#   static  the ping prints no reply line: no sample is added, the picture
+#           never changes
+#   live    every ping answers with another time, every 2 s per host
+# Each case runs twice in the same invocation: with TANDREL_FULL_FRAMES=1
+# (every frame drawn and every dirty row sent, the behaviour before frame
+# skipping) and as the program normally runs. Printed per run: processor use
+# of the monitor and of the X server as % of one core, the monitor's peak
+# resident memory, and the bytes per second it sent to the X server.
 #   BUILD_DIR  build folder holding tandrel (default: build)
-#   SECONDS_MEASURED  length of the measurement (default 20)
+#   SECONDS_MEASURED  length of each measurement (default 20)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
@@ -23,49 +31,83 @@ finish() {
 }
 trap finish EXIT
 
-mkdir "$work/bin"
-cat >"$work/bin/nslookup" <<'STUB'
+mkdir -p "$work/static" "$work/live"
+for kind in static live; do
+  cat >"$work/$kind/nslookup" <<'STUB'
 #!/bin/sh
 printf 'Name:\t%s\nAddress: 127.0.0.1\n' "$1"
 STUB
-cat >"$work/bin/nmap" <<'STUB'
+  cat >"$work/$kind/nmap" <<'STUB'
 #!/bin/sh
 printf 'PORT   STATE SERVICE\n21/tcp open  ftp\n22/tcp open  ssh\n80/tcp open  http\n'
 STUB
-cat >"$work/bin/ping" <<'STUB'
+done
+cat >"$work/static/ping" <<'STUB'
 #!/bin/sh
-printf '64 bytes from 127.0.0.1: icmp_seq=1 ttl=64 time=0.051 ms\n'
+printf 'PING %s (127.0.0.1) 56(84) bytes of data.\n\n1 packets transmitted, 0 received, 100%% packet loss, time 0ms\n' "$1"
 STUB
-chmod +x "$work/bin"/*
+cat >"$work/live/ping" <<'STUB'
+#!/bin/sh
+# Another time at every call.
+n=$(od -An -N2 -tu2 /dev/urandom)
+printf '64 bytes from 127.0.0.1: icmp_seq=1 ttl=64 time=%d.%03d ms\n' $((n % 9 + 1)) $((n % 1000))
+STUB
+chmod +x "$work"/*/*
 printf 'terminal=xterm -e\nh1\nh2\nh3\nh4\nh5\nh6\n' >"$work/tandrel.cfg"
 
-start_private_x 1024x1400
+start_private_x 1024x1400 tcp
+xserver="${private_x_pids[0]}"
+port=$((6000 + ${DISPLAY##*:}))
 xdotool mousemove 1023 1399
-cd "$work"
-PATH="$work/bin:$PATH" "$build/tandrel" &
-pid=$!
-wait_for_window "Zeige 6 Server" 30 || { echo "the window did not appear" >&2; exit 1; }
-sleep 3  # first pings and the first frames behind us
-
-ticks() {  # own user+system, and that of the waited-for children
-  local f
-  read -r -a f <"/proc/$pid/stat"
-  # Fields after the "(comm)" part; comm holds no blanks here.
-  echo "$((f[13] + f[14])) $((f[15] + f[16]))"
-}
 hz="$(getconf CLK_TCK)"
-read -r own0 kids0 < <(ticks)
-t0="$(date +%s.%N)"
-sleep "$seconds"
-read -r own1 kids1 < <(ticks)
-t1="$(date +%s.%N)"
-peak="$(awk '/^VmHWM/ {print $2}' "/proc/$pid/status")"
 
-awk -v o=$((own1 - own0)) -v k=$((kids1 - kids0)) -v hz="$hz" -v t0="$t0" -v t1="$t1" \
-  -v peak="$peak" 'BEGIN {
-    s = t1 - t0
-    printf "idle over %.1f s, six reachable hosts:\n", s
-    printf "  monitor alone:          %.2f %% of one core (goal <= 10 %%)\n", 100 * o / hz / s
-    printf "  with the tools it runs: %.2f %% of one core\n", 100 * (o + k) / hz / s
-    printf "  peak resident memory:   %.1f MiB (goal <= 32 MiB)\n", peak / 1024
-  }'
+ticks() {  # user+system of a process; comm holds no blanks here
+  local f
+  read -r -a f <"/proc/$1/stat"
+  echo $((f[13] + f[14]))
+}
+sent() {  # bytes the monitor's connection has sent to the X server
+  ss -tinH state established "( dport = :$port )" 2>/dev/null |
+    awk '{ for (i = 1; i <= NF; i++) if ($i ~ /^bytes_sent:/) { split($i, a, ":"); s += a[2] } }
+         END { print s + 0 }'
+}
+
+# run CASE FULL: one measurement; prints one line of figures.
+run() {
+  local kind="$1" full="$2" own0 own1 x0 x1 b0 b1 t0 t1 peak
+  (cd "$work" && exec env PATH="$work/$kind:$PATH" TANDREL_FULL_FRAMES="$full" \
+    "$build/tandrel") &
+  pid=$!
+  wait_for_window "Zeige 6 Server" 30 || { echo "the window did not appear" >&2; exit 1; }
+  sleep 3  # first pings and the first frames behind us
+  own0="$(ticks "$pid")" x0="$(ticks "$xserver")" b0="$(sent)" t0="$(date +%s.%N)"
+  sleep "$seconds"
+  own1="$(ticks "$pid")" x1="$(ticks "$xserver")" b1="$(sent)" t1="$(date +%s.%N)"
+  peak="$(awk '/^VmHWM/ {print $2}' "/proc/$pid/status")"
+  kill "$pid"
+  wait "$pid" 2>/dev/null || true
+  pid=""
+  awk -v kind="$kind" -v full="$full" -v o=$((own1 - own0)) -v x=$((x1 - x0)) \
+    -v b=$((b1 - b0)) -v hz="$hz" -v t0="$t0" -v t1="$t1" -v peak="$peak" 'BEGIN {
+      s = t1 - t0
+      printf "%-7s %-14s %10.2f %10.2f %9.1f %14.1f\n", kind,
+        full == 1 ? "every frame" : "skip+compare", 100 * o / hz / s, 100 * x / hz / s,
+        peak / 1024, b / s / 1024
+    }' | tee -a "$work/lines"
+}
+
+echo "six hosts, $seconds s per run, X server over TCP ($DISPLAY):"
+printf "%-7s %-14s %10s %10s %9s %14s\n" case frames "monitor %" "X server %" "RSS MiB" "to X KiB/s"
+for kind in static live; do
+  run "$kind" 1
+  run "$kind" 0
+done
+# Ratios of the new behaviour to the old, measured side by side above.
+awk '{ key = $1; if ($2 == "every") old[key] = $0; else new[key] = $0 }
+  END {
+    for (k in old) {
+      split(old[k], o, " "); split(new[k], n, " ")
+      printf "%-7s new/old: monitor %.3f, X server %.3f, bytes %.5f\n", k,
+        (o[4] > 0 ? n[3] / o[4] : 0), (o[5] > 0 ? n[4] / o[5] : 0), (o[7] > 0 ? n[6] / o[7] : 0)
+    }
+  }' "$work/lines"

@@ -4,13 +4,15 @@
 
 private_x_pids=()
 
-# start_private_x [WIDTHxHEIGHT]: Xvfb on a free display, openbox on it,
-# DISPLAY exported.
+# start_private_x [WIDTHxHEIGHT [tcp]]: Xvfb on a free display, openbox on
+# it, DISPLAY exported; with tcp the server also listens on TCP and DISPLAY
+# names it as 127.0.0.1:N, a remote display as far as clients can tell.
 start_private_x() {
-  local size="${1:-1024x768}" fifo number
+  local size="${1:-1024x768}" listen="-nolisten" fifo number
+  [ "${2:-}" = tcp ] && listen="-listen"
   fifo="$(mktemp -u)"
   mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${size}x24" "$listen" tcp 3>"$fifo" >/dev/null 2>&1 &
   private_x_pids+=($!)
   read -r -t 10 number <"$fifo" || number=""
   rm -f "$fifo"
@@ -19,6 +21,7 @@ start_private_x() {
     return 1
   fi
   export DISPLAY=":$number"
+  [ "$listen" = -listen ] && export DISPLAY="127.0.0.1:$number"
   openbox --sm-disable >/dev/null 2>&1 &
   private_x_pids+=($!)
   # openbox is ready once it announces what it supports, window activation
