@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs the whole test suite; then the same suite built with
-# AddressSanitizer and UndefinedBehaviorSanitizer; then every fuzz target for a
+# AddressSanitizer and UndefinedBehaviorSanitizer; then the X11 driver and
+# end-to-end tests built with ThreadSanitizer; then every fuzz target for a
 # bounded time (FUZZ_SECONDS each, default 60). Fails when any of them fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,6 +14,9 @@ bash scripts/build.sh
 
 stage "sanitized build and tests"
 bash scripts/test-sanitized.sh
+
+stage "thread-sanitized X11 and end-to-end tests"
+bash scripts/test-threads.sh
 
 stage "fuzz targets"
 bash scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
