@@ -78,7 +78,8 @@ void frame_submit(DrawContext* dc, FrameOp& op, const char* text) {
   op.blend = dc->fill_span != dc->routines->fill;
   if (recording()) {
     const size_t at = current.size;
-    if (append(current, &op, sizeof op) && append(current, text, size_t(op.length))) {
+    if (append(current, &op, sizeof op) &&
+        (op.length <= 0 || append(current, text, size_t(op.length)))) {
       tainted |= op.blend != 0;
       return;
     }
