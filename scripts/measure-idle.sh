@@ -66,7 +66,7 @@ ticks() {  # user+system of a process; comm holds no blanks here
   read -r -a f <"/proc/$1/stat"
   echo $((f[13] + f[14]))
 }
-sent() {  # bytes the monitor's connection has sent to the X server
+sent() {  # bytes sent to the X server over TCP: the monitor's, and openbox's, which idles
   ss -tinH state established "( dport = :$port )" 2>/dev/null |
     awk '{ for (i = 1; i <= NF; i++) if ($i ~ /^bytes_sent:/) { split($i, a, ":"); s += a[2] } }
          END { print s + 0 }'

@@ -107,10 +107,11 @@ void send_changed(const ScreenContext* screen, int32_t rows) {
 
 bool rows_open() {
   x11.send_all = true;
-  x11.compare_rows = !full_frames_forced();
   std::free(x11.staging);
+  x11.staging = nullptr;
+  if (full_frames_forced()) return true;  // no staging row: every dirty row is sent whole
   x11.staging = static_cast<uint8_t*>(std::malloc(size_t(x11.image->bytes_per_line)));
-  return x11.staging != nullptr || !x11.compare_rows;
+  return x11.staging != nullptr;
 }
 
 void rows_close() {
@@ -124,7 +125,7 @@ void image_update() {
   int32_t scanlines = screen->scanline_size > 0 ? screen->scanline_size : 1;
   int32_t rows = screen->height * scanlines;
   if (rows > x11.height) rows = x11.height;
-  if (x11.send_all || !x11.compare_rows || !x11.staging || scanlines != 1)
+  if (x11.send_all || !x11.staging || scanlines != 1)
     send_whole(screen, scanlines, rows);
   else
     send_changed(screen, rows);

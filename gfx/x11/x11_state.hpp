@@ -75,9 +75,8 @@ struct X11State {
   GC shape_gc;
   Converter converter;
   MaskBuilder mask_builder;
-  uint8_t* staging;   // one converted row, compared with the image's
+  uint8_t* staging;   // one converted row, compared with the image's; null with TANDREL_FULL_FRAMES
   bool send_all;      // the window may not show the image: send dirty rows whole
-  bool compare_rows;  // false with TANDREL_FULL_FRAMES
 
   // Update thread.
   pthread_t thread;
