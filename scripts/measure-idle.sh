@@ -69,7 +69,7 @@ ticks() {  # user+system of a process; comm holds no blanks here
 sent() {  # bytes sent to the X server over TCP: the monitor's, and openbox's, which idles
   ss -tinH state established "( dport = :$port )" 2>/dev/null |
     awk '{ for (i = 1; i <= NF; i++) if ($i ~ /^bytes_sent:/) { split($i, a, ":"); s += a[2] } }
-         END { print s + 0 }'
+         END { printf "%.0f\n", s }'
 }
 
 # run CASE FULL: one measurement; prints one line of figures.
