@@ -150,3 +150,11 @@ const DisplayDriver* driver_select(const DisplayDriver* const* list, const char*
 
 // Marks every row of the visible page dirty (drivers: expose, focus).
 void screen_mark_all_dirty();
+
+// For mode setting: allocations of a new context (false when memory ran out),
+// freeing the open or half-built one, the title taken from the program file's
+// name, and the driver named by screen_set_preferred_driver (null: none).
+bool screen_context_alloc(ScreenContext* s, int32_t pages);
+void screen_context_free();
+void screen_set_default_title();
+const char* screen_preferred_driver();

@@ -1,0 +1,36 @@
+// The nested screen lock. The outermost lock keeps the driver's update thread
+// out and starts a frame; the outermost unlock ends it: the recorded frame is
+// drawn unless it repeats the last one, and the rows asked for are marked.
+#include <cstring>
+
+#include "gfx/draw_context.hpp"
+#include "gfx/frame_record.hpp"
+#include "gfx/screen.hpp"
+
+void screen_lock() {
+  ScreenContext* s = screen_context;
+  if (!s) return;
+  if (s->lock_count == 0 && s->driver && s->driver->lock) s->driver->lock();
+  ++s->lock_count;
+}
+
+void screen_unlock(int32_t first_row, int32_t last_row) {
+  DrawContext* dc = draw_context();
+  ScreenContext* s = screen_context;
+  if (!s) return;
+  // The outermost unlock draws the recorded frame; an unchanged one leaves
+  // page and rows alone.
+  if (s->lock_count == 1 && frame_finish()) {
+    if (--s->lock_count == 0 && s->driver && s->driver->unlock) s->driver->unlock();
+    return;
+  }
+  if (last_row < 0) last_row = s->height - 1;
+  int32_t work = dc ? dc->work_page : 0;
+  if (work == s->visible_page) {
+    if (first_row < 0) first_row = 0;
+    if (last_row >= first_row && last_row < s->height)
+      std::memset(s->dirty_lines + first_row, 1, size_t(last_row - first_row + 1));
+  }
+  if (s->lock_count == 0) return;
+  if (--s->lock_count == 0 && s->driver && s->driver->unlock) s->driver->unlock();
+}
