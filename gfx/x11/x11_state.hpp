@@ -1,6 +1,6 @@
 #pragma once
-// State shared by the three layers of the X11 driver: the window layer
-// (driver.cpp), the image layer (image.cpp) and key translation (keys.cpp).
+// State shared by the files of the X11 driver: set-up (driver.cpp), windows,
+// events, full screen, the update thread, the image and its rows, and keys.
 // Private to gfx/x11 and its tests; nothing else includes Xlib.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -11,6 +11,7 @@
 
 #include <array>
 #include <atomic>
+#include <climits>
 #include <cstdint>
 
 #include "gfx/screen.hpp"
@@ -96,15 +97,44 @@ extern std::atomic<bool> x11_running;
 // Update passes made since the process started; the benchmark and tests read it.
 extern std::atomic<uint64_t> x11_passes;
 
-// Window layer (driver.cpp).
+// Set-up and the lock (driver.cpp). The lock is the driver's: it keeps the
+// update thread and the drawing thread apart, and holds Xlib's display lock.
+void x11_process_setup();  // once per process: threads and error handlers
 void x11_lock();
 void x11_unlock();
+// The rate wait_vsync paces by; the mode switch changes it on the update thread.
+extern std::atomic<int32_t> x11_refresh_rate;
+
+// Windows (window.cpp). x11_window_open connects and makes the windows for
+// x11.width, height and flags (false: give up, x11_exit cleans up);
+// x11_window_close frees them, the display still open.
+bool x11_window_open(const char* title);
+void x11_window_close();
+void x11_set_palette(int32_t index, int32_t r, int32_t g, int32_t b);
+void x11_set_window_title(const char* title);
+int32_t x11_set_window_pos(int32_t x, int32_t y);
+// Waits up to timeout_ms for an event of that type on that window and removes it.
+bool x11_wait_event(Window window, int type, int timeout_ms);
+// Coordinate left as it is, for set_mouse and set_window_pos.
+constexpr int32_t X11_KEEP = INT32_MIN;
+
+// Events and the pointer (events.cpp).
 void x11_handle_event(XEvent& event);
+void x11_clear_key_states();
+int x11_get_mouse(int32_t* x, int32_t* y, int32_t* wheel, int32_t* buttons, int32_t* clip);
+void x11_set_mouse(int32_t x, int32_t y, int32_t visible, int32_t clip);
+
+// Full screen (fullscreen.cpp).
+void x11_read_randr();     // at init: the sizes and rates for full screen
 void x11_toggle_fullscreen();
 int x11_mode_switch();     // full screen: XRandR size, pointer and keyboard grabs; 0 or -1
 void x11_mode_restore();   // undoes x11_mode_switch; harmless when nothing was switched
-// Waits up to timeout_ms for an event of that type on that window and removes it.
-bool x11_wait_event(Window window, int type, int timeout_ms);
+uint32_t* x11_fetch_modes(int32_t depth, int32_t* count);
+int x11_desktop(int32_t* width, int32_t* height, int32_t* depth, int32_t* refresh);
+
+// The update thread (update_thread.cpp), started by init.
+void* x11_update_thread(void*);
+void x11_wait_vsync();
 
 // Image layer (image.cpp). image_open answers 0 or -1; image_update runs under the lock.
 int image_open();
