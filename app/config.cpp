@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "app/commands.hpp"
 #include "app/probe.hpp"
 #include "app/streams.hpp"
 
@@ -11,17 +12,6 @@ namespace {
 
 // The file being read, named in the messages of addHost.
 Text configFile;
-
-bool allowedByte(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-         c == ' ' || c == '.' || c == '-' || c == '_' || c == ':' || c == '%';
-}
-
-Text hexByte(unsigned char c) {
-  char text[8];
-  std::snprintf(text, sizeof text, "0x%02X", c);
-  return text;
-}
 
 // The name on one line of a message: control bytes, bytes above 127,
 // quotes and backslashes written as escapes.
@@ -51,30 +41,6 @@ Text hostInFile(const Text& name) {
 }  // namespace
 
 void (*probeNewHost)(HostRecord& host) = probeHost;
-
-bool hostNameIsSafe(const Text& name, Text* why) {
-  for (unsigned char c : name) {
-    if (allowedByte(c)) continue;
-    if (why) {
-      if (c > 0x20 && c < 0x7F)
-        *why = "der Name enthält das Zeichen „" + Text(1, static_cast<char>(c)) + "“";
-      else
-        *why = "der Name enthält das Byte " + hexByte(c);
-    }
-    return false;
-  }
-  // A word starting with "-" would be read by the tools as an option.
-  for (size_t i = 0; i < name.size(); ++i) {
-    if (name[i] != '-' || (i > 0 && name[i - 1] != ' ')) continue;
-    if (why) {
-      const size_t end = name.find(' ', i);
-      *why = "das Wort „" + name.substr(i, end == Text::npos ? Text::npos : end - i) +
-             "“ beginnt mit „-“ und würde als Option gelesen";
-    }
-    return false;
-  }
-  return true;
-}
 
 void addHost(const Text& line) {
   if (hostCount >= hostSlots) {

@@ -2,10 +2,6 @@
 // tandrel.cfg: the launcher line, then one host per line without "#".
 #include "app/hosts.hpp"
 
-// Whether a host name may be put into a shell command line as it stands.
-// When not, why names the reason in German.
-bool hostNameIsSafe(const Text& name, Text* why = nullptr);
-
 // Fills the next free slot with the line and probes it; beyond the sixth host
 // line only a warning is printed.
 void addHost(const Text& line);

@@ -3,7 +3,7 @@
 // newest value marked and a tooltip for the sample under the pointer.
 #include "app/graph.hpp"
 
-#include "app/panel.hpp"
+#include "app/paint.hpp"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "app/config.hpp"
+#include "app/commands.hpp"
 #include "app/streams.hpp"
 
 void applyPingLine(HostRecord& host, const Text& line) {

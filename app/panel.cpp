@@ -4,18 +4,14 @@
 // once, so whatever is drawn after it already shows the result.
 #include "app/panel.hpp"
 
-#include <cfloat>
 #include <cmath>
 #include <cstdlib>
-#include <limits>
 
-#include "app/config.hpp"
+#include "app/commands.hpp"
 #include "app/graph.hpp"
 #include "app/latency.hpp"
+#include "app/paint.hpp"
 #include "app/probe.hpp"
-#include "gfx/console.hpp"
-#include "gfx/draw.hpp"
-#include "gfx/text.hpp"
 
 namespace {
 
@@ -141,30 +137,4 @@ void drawHostPanel(HostRecord& host, uint16_t top) {
   drawGraphFrame(host, t);
   pingWhenDue(host);
   drawGraph(host, t);
-}
-
-void fillBox(float x1, float y1, float x2, float y2, uint32_t color) {
-  draw_line(nullptr, color, 2, 0xFFFF, 0, x1, y1, x2, y2);
-}
-
-void drawSegment(float x1, float y1, float x2, float y2, uint32_t color, uint16_t style) {
-  draw_line(nullptr, color, 0, style, 0, x1, y1, x2, y2);
-}
-
-void setTextColor(uint32_t color) {
-  console_color(color, 0, 2);
-}
-
-void drawLabel(float x, float y, const Text& text) {
-  // draw_text takes a 32-bit length; what lies beyond the view costs nothing.
-  size_t length = text.size() < 0x7FFFFFFF ? text.size() : 0x7FFFFFFF;
-  draw_text(nullptr, 0x80000004u, text.data(), int32_t(length), 0, nullptr, 0, x, y,
-            nullptr, nullptr, nullptr);
-}
-
-float toCoordinate(double value) {
-  if (std::isnan(value)) return std::numeric_limits<float>::quiet_NaN();
-  if (value > FLT_MAX) return std::numeric_limits<float>::infinity();
-  if (value < -FLT_MAX) return -std::numeric_limits<float>::infinity();
-  return float(value);
 }

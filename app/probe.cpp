@@ -1,6 +1,6 @@
 #include "app/probe.hpp"
 
-#include "app/config.hpp"
+#include "app/commands.hpp"
 #include "app/streams.hpp"
 
 namespace {

@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include "app/hosts.hpp"
+#include "app/paint.hpp"
 #include "app/panel.hpp"
 #include "gfx/console.hpp"
 #include "gfx/draw.hpp"

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "app/commands.hpp"
 #include "app/config.hpp"
 #include "app/hosts.hpp"
 #include "app/streams.hpp"

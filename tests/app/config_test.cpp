@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/commands.hpp"
 #include "app/config.hpp"
 #include "app/latency.hpp"
 #include "app/probe.hpp"

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/commands.hpp"
 #include "app/config.hpp"
 #include "app/window.hpp"
 #include "gfx/input.hpp"

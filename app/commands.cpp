@@ -1,0 +1,44 @@
+// The door between host names and the shell: which names may be put into a
+// command line at all.
+#include "app/commands.hpp"
+
+#include <cstdio>
+
+namespace {
+
+bool allowedByte(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+         c == ' ' || c == '.' || c == '-' || c == '_' || c == ':' || c == '%';
+}
+
+Text hexByte(unsigned char c) {
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%02X", c);
+  return text;
+}
+
+}  // namespace
+
+bool hostNameIsSafe(const Text& name, Text* why) {
+  for (unsigned char c : name) {
+    if (allowedByte(c)) continue;
+    if (why) {
+      if (c > 0x20 && c < 0x7F)
+        *why = "der Name enthält das Zeichen „" + Text(1, static_cast<char>(c)) + "“";
+      else
+        *why = "der Name enthält das Byte " + hexByte(c);
+    }
+    return false;
+  }
+  // A word starting with "-" would be read by the tools as an option.
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (name[i] != '-' || (i > 0 && name[i - 1] != ' ')) continue;
+    if (why) {
+      const size_t end = name.find(' ', i);
+      *why = "das Wort „" + name.substr(i, end == Text::npos ? Text::npos : end - i) +
+             "“ beginnt mit „-“ und würde als Option gelesen";
+    }
+    return false;
+  }
+  return true;
+}
