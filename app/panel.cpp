@@ -127,8 +127,10 @@ void drawHostPanel(HostRecord& host, uint16_t top) {
   portLines(host, t);
 
   if (host.reachable == 0) {
+    // A refused name was never probed, so nothing is known about the host.
+    bool refused = !host.nameSafe || !hostNameIsSafe(host.name);
     setTextColor(warning);
-    drawLabel(70, float(t + 67), "Host nicht erreichbar");
+    drawLabel(70, float(t + 67), refused ? "Name abgelehnt" : "Host nicht erreichbar");
   }
 
   drawSegment(0, float(t - 3), float(screenWidth), float(t - 3), separator);

@@ -6,6 +6,7 @@
 namespace {
 
 bool isBlank(char c) { return c == ' '; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Skips one or more blanks at position at (0-based); false when there are none.
 bool skipBlanks(const Text& line, size_t& at) {
@@ -18,9 +19,11 @@ bool startsWithAt(const Text& line, size_t at, const char* word, size_t length) 
   return at + length <= line.size() && line.compare(at, length, word, length) == 0;
 }
 
-// port, blanks, "open", blanks, service, at any occurrence of port in the line.
+// port, blanks, "open", blanks, service, at any occurrence of port in the line
+// that is not the tail of a longer number ("8021/tcp" is not port 21).
 bool reportsOpen(const Text& line, const Text& port, const char* service) {
   for (size_t at = line.find(port); at != Text::npos; at = line.find(port, at + 1)) {
+    if (at > 0 && isDigit(line[at - 1])) continue;
     size_t i = at + port.size();
     if (!skipBlanks(line, i) || !startsWithAt(line, i, "open", 4)) continue;
     i += 4;
@@ -59,6 +62,8 @@ void applyScanLine(HostRecord& host, const Text& line, uint8_t& count) {
     host.portLines[8] = line;
   } else if (findText(1, line, "Note: Host seems down.") != 0) {
     host.reachable = 0;
+  } else if (findText(1, line, "Host is up") != 0) {
+    host.reachable = 1;  // answers, even with every scanned port closed
   }
 }
 

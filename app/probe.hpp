@@ -14,6 +14,7 @@ void applyLookupLine(HostRecord& host, const Text& line);
 void applyScanLine(HostRecord& host, const Text& line, uint8_t& count);
 
 // A line reporting an open FTP (SSH) port: "21/tcp" ("22/tcp"), blanks, "open",
-// blanks, "ftp" ("ssh"). Shared by the probe and the panel's client buttons.
+// blanks, "ftp" ("ssh"), the port number not preceded by a digit. Shared by
+// the probe and the panel's client buttons.
 bool reportsOpenFtp(const Text& line);
 bool reportsOpenSsh(const Text& line);

@@ -104,16 +104,18 @@ TEST(Lab, RealToolsInNamespacesShowTheHostsAndFollowTheSilentOneBack) {
   runningLab = &net;
   ASSERT_TRUE(net.ok()) << net.error() << "\n" << net.diagnostics();
 
-  // The FTP host by its alias, the SSH host by its name, the silent one by address.
+  // The FTP host by its alias, the SSH host by its name, the silent one by
+  // address, and one on lo that answers with every port closed.
   ScratchDir folder;
   folder.write("tandrel.cfg", "terminal=true\n" + ftpAlias + "\n" + sshName + "\n# the silent host\n" +
-                                  silentAddress + "\n");
+                                  silentAddress + "\n" + closedAddress + "\n");
 
   std::unique_ptr<XServer> x;
   {
     PathFirst wrapper(net.programFolder());  // openbox starts inside the namespace
     XServerOptions options;
     options.window_manager = true;
+    options.height = 900;  // room for four panels
     x = std::make_unique<XServer>(options);
   }
   ASSERT_TRUE(x->ok()) << "no Xvfb with openbox: " << net.diagnostics();
@@ -123,9 +125,9 @@ TEST(Lab, RealToolsInNamespacesShowTheHostsAndFollowTheSilentOneBack) {
   ASSERT_TRUE(monitor.start(net.inside({TANDREL_EXE}), folder.path(),
                             environmentWith({"DISPLAY=" + x->name()}, {"ZORGFX"}),
                             {folder.file("stdout"), folder.file("stderr")}));
-  // The three probes run before the window opens; nmap gives up on the silent host after a few seconds.
+  // The probes run before the window opens; nmap gives up on the silent host after a few seconds.
   Window window = 0;
-  ASSERT_TRUE(wait_until([&] { return (window = x->find_window("Zeige 3 Server")) != 0 || !monitor.running(); },
+  ASSERT_TRUE(wait_until([&] { return (window = x->find_window("Zeige 4 Server")) != 0 || !monitor.running(); },
                          60000, 20) &&
               window != 0)
       << "status " << monitor.wait(0) << ": " << folder.read("stderr");
@@ -140,7 +142,7 @@ TEST(Lab, RealToolsInNamespacesShowTheHostsAndFollowTheSilentOneBack) {
 
   WindowImage image;
   auto grab = [&] { return image.grab(x->display(), window); };
-  // The first frames with all three hosts probed.
+  // The first frames with all hosts probed.
   ASSERT_TRUE(wait_until([&] { return grab() && shows(image, 10, 20, "Name:  " + ftpAlias); }, 10000));
 
   {
@@ -170,16 +172,18 @@ TEST(Lab, RealToolsInNamespacesShowTheHostsAndFollowTheSilentOneBack) {
     EXPECT_EQ(image.count(300, 467, 390, 596, face), 0);
   }
 
-  // A few pings later both answering hosts have green samples; the silent one none.
+  // A few pings later the answering hosts have green samples, the one
+  // without open ports too and without a notice; the silent one none.
   EXPECT_TRUE(wait_until(
       [&] {
         return grab() && greenSample(image, 0, 98) && greenSample(image, 0, 99) && greenSample(image, 0, 100) &&
-               greenSample(image, 200, 100);
+               greenSample(image, 200, 100) && greenSample(image, 600, 100);
       },
       30000, 50))
-      << "no three green samples on the FTP host";
+      << "no three green samples on the FTP host, or none on the others";
   EXPECT_EQ(image.count(401, 401, 799, 596, good), 0) << "the silent host was pinged";
   EXPECT_TRUE(noticeShown(image, 400));
+  EXPECT_EQ(image.count(70, 667, 399, 795, noticeColour), 0);
 
   // The silent host comes up; reload it. The probe runs inside the frame
   // of the click, and so does the ping that is now due: the first frame

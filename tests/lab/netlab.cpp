@@ -175,6 +175,7 @@ NetLab::NetLab() {
       "--no-dhcp-interface=lo", "--port=53", "--listen-address=" + dnsAddress, "--bind-interfaces",
       "--user=root", "--pid-file=", "--local=/lab.test/",
       "--host-record=" + ftpName + "," + ftpAddress, "--host-record=" + sshName + "," + sshAddress,
+      "--host-record=" + closedName + "," + closedAddress,
       "--host-record=" + silentName + "," + silentAddress, "--cname=" + ftpAlias + "," + ftpName,
       "--log-queries", "--log-facility=" + dir_.file("dns.log")};
   if (!dns_.start(inside(dns), "", environmentWith({}), {dir_.file("dnsmasq.out"), dir_.file("dnsmasq.out")})) {

@@ -143,7 +143,7 @@ check_man() {  # file, then texts the rendered page must hold
   done
 }
 common=(tandrel.cfg "terminal=xterm -e" Neuladen "Ping alle" FTP-Client SSH-Client
-        "Host nicht erreichbar" ZORGFX null nslookup nmap "ping host -c 1" "Zeige N Server")
+        "Host nicht erreichbar" "Name abgelehnt" ZORGFX null nslookup nmap "ping host -c 1" "Zeige N Server")
 check_man "$root/usr/share/man/man1/tandrel.1.gz" "${common[@]}" "EXIT STATUS" ENVIRONMENT tooltip
 check_man "$root/usr/share/man/de/man1/tandrel.1.gz" "${common[@]}" EXIT-STATUS UMGEBUNG \
   Schaltfläche Tooltip

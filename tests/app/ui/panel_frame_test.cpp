@@ -73,6 +73,7 @@ TEST_F(PanelFrame, PortLinesWithClientButtons) {
   h.portLines[3] = "80/tcp open  http";
   h.portLines[4] = "21/tcp    open   ftp     vsftpd 3.0.3";
   h.portLines[5] = "21/tcp closed ftp";
+  h.portLines[6] = "8021/tcp open  ftp-proxy";  // not port 21
   h.portLines[9] = "ninth line";  // the probe never fills it, but it is shown
   drawOne();
 
@@ -97,6 +98,7 @@ TEST_F(PanelFrame, PortLinesWithClientButtons) {
   // layout has one.
   EXPECT_EQ(pixel(300, y3 + 5), background);
   EXPECT_EQ(pixel(300, y5 + 5), background);
+  EXPECT_EQ(pixel(300, y5 + 20), background);
   EXPECT_EQ(pixel(300, y4 + 5), face);
   EXPECT_TRUE(textAt(306, y4, "FTP-Client", light, face));
   // Reachable: no notice over the first port line.
@@ -116,8 +118,10 @@ TEST_F(PanelFrame, UnsafeNameGetsNoClientButtons) {
 TEST_F(PanelFrame, UnreachableHostShowsNoticeAndIsNotPinged) {
   HostRecord& h = placeHost("gone.test", false);
   h.lastPingTime = 0;  // long overdue, were it reachable
+  placeHost("-oN x", false).nameSafe = false;  // refused: never probed, so not known to be down
   drawOne();
   EXPECT_TRUE(textAt(70, 67, "Host nicht erreichbar", warning, background));
+  EXPECT_TRUE(textAt(70, 267, "Name abgelehnt", warning, background));
   EXPECT_EQ(tools->calls("ping"), 0);
   EXPECT_EQ(h.latency[100], 0);
 }
