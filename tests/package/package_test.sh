@@ -180,7 +180,7 @@ released="$(grep -o '<release version="[^"]*"' "$metainfo" 2>/dev/null | head -1
 bare="$(awk '/^#/ { why = 1; next } /^[[:space:]]*$/ { why = 0; next } !why' \
         "$root/usr/share/lintian/overrides/tandrel" 2>/dev/null)"
 [ -z "$bare" ] && pass "every lintian override has its reason" || fail "override without a reason: $bare"
-if out="$(lintian --fail-on error,warning "$deb" 2>/dev/null)"; then
+if out="$(lintian --fail-on error,warning "$deb" 2>&1)"; then
   pass "lintian reports no error or warning"
 else
   fail "lintian: $out"
