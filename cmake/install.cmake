@@ -50,17 +50,21 @@ install(TARGETS tandrel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # so installing and packaging need no target beyond tandrel itself; editing a
 # page re-runs the configuration because configure_file watches its input.
 find_program(TANDREL_GZIP gzip REQUIRED)
+# gzip without name and time stamp, so that the package is reproducible.
+function(tandrel_gzip source output)
+  execute_process(COMMAND ${TANDREL_GZIP} -9 -n -c ${source}
+                  OUTPUT_FILE ${output} RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "gzip of ${source} failed")
+  endif()
+endfunction()
 function(tandrel_man_page source destination)
   get_filename_component(name ${source} NAME_WLE)
   file(RELATIVE_PATH relative ${TANDREL_DATA_DIR}/man ${source})
   get_filename_component(subdir ${relative} DIRECTORY)
   set(page ${PROJECT_BINARY_DIR}/man/${subdir}/${name})
   configure_file(${source} ${page} @ONLY)
-  execute_process(COMMAND ${TANDREL_GZIP} -9 -n -c ${page}
-                  OUTPUT_FILE ${page}.gz RESULT_VARIABLE failed)
-  if(failed)
-    message(FATAL_ERROR "gzip of ${page} failed")
-  endif()
+  tandrel_gzip(${page} ${page}.gz)
   install(FILES ${page}.gz DESTINATION ${destination})
 endfunction()
 tandrel_man_page(${TANDREL_DATA_DIR}/man/tandrel.1.in ${CMAKE_INSTALL_MANDIR}/man1)
@@ -76,6 +80,27 @@ foreach(size 16 32 48 64 128 256)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
           RENAME tandrel.png)
 endforeach()
+
+# AppStream metadata for software centres. Its screenshot must be an https
+# address; the default names the maintainer domain, which resolves nowhere,
+# until the project publishes docs/screenshot.png somewhere for good.
+set(TANDREL_SCREENSHOT_URL "https://tandrel.invalid/screenshot.png"
+    CACHE STRING "Address of docs/screenshot.png in the AppStream metadata")
+configure_file(${TANDREL_DATA_DIR}/tandrel.metainfo.xml.in
+               ${PROJECT_BINARY_DIR}/invalid.tandrel.tandrel.metainfo.xml @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/invalid.tandrel.tandrel.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+# Licence and history, where Debian keeps them (CMAKE_INSTALL_DOCDIR is
+# share/doc/tandrel). configure_file makes an edited changelog re-run the
+# configuration, as with the manual pages.
+configure_file(${TANDREL_DATA_DIR}/debian/changelog ${PROJECT_BINARY_DIR}/changelog.Debian COPYONLY)
+tandrel_gzip(${PROJECT_BINARY_DIR}/changelog.Debian ${PROJECT_BINARY_DIR}/changelog.Debian.gz)
+install(FILES ${TANDREL_DATA_DIR}/debian/copyright ${PROJECT_BINARY_DIR}/changelog.Debian.gz
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Each override says why it is right for this package.
+install(FILES ${TANDREL_DATA_DIR}/debian/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME tandrel)
 
 # Debian package.
 set(TANDREL_MAINTAINER "tandrel maintainers <maintainers@tandrel.invalid>"
@@ -111,9 +136,11 @@ if(NOT tandrel_bin_dir)
 endif()
 set(CPACK_TANDREL_BINARY "${tandrel_bin_dir}/tandrel")
 set(CPACK_PROJECT_CONFIG_FILE "${CMAKE_CURRENT_LIST_FILE}")
-# The client buttons open a terminal; ftp and ssh run inside it.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xterm | x-terminal-emulator")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "openssh-client, ftp | tnftp")
+# The client buttons open a terminal with ssh or ftp inside. Open SSH ports
+# are common, FTP ones rare, so the ftp client is only suggested (tnftp
+# provides the ftp command; inetutils-ftp installs it too).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xterm | x-terminal-emulator, openssh-client")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "tnftp | inetutils-ftp")
 include(CPack)
 
 if(TANDREL_TESTS)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Regenerates gfx/data_block_packed.cpp (the built-in fonts and palettes) from
-# a VGA option ROM, by default the one of Debian's seabios package. Only needed
-# when the block changes; the normal build uses the committed file.
+# Regenerates gfx/data_block_packed.cpp (the built-in fonts and palettes); the
+# fonts come from a VGA option ROM, by default the one of Debian's seabios
+# package, whose font source is public domain. Only needed when the block
+# changes; the normal build uses the committed file.
 #   scripts/make-data-block.sh [VGABIOS]
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -10,7 +10,7 @@ packages=(
   xvfb x11-utils xdotool openbox xterm
   nmap bind9-dnsutils iputils-ping iproute2 dnsmasq-base
   clang libclang-rt-14-dev
-  desktop-file-utils dpkg-dev file man-db librsvg2-bin
+  desktop-file-utils dpkg-dev file man-db librsvg2-bin lintian appstream
   seabios
 )
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a built tree, unpacks it into a scratch root
 # and checks what a user would get: the control fields, the installed files,
-# the desktop entry, the manual pages, and the unpacked program opening its
+# the desktop entry, the manual pages, the licence and AppStream files, what
+# lintian says, and the unpacked program opening its
 # window on a private X server. The program only ever meets stub nslookup,
 # nmap and ping scripts, and the one host it is given is 127.0.0.1.
 #
@@ -14,7 +15,8 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok:   $*"; }
 
-for tool in cpack dpkg-deb desktop-file-validate man Xvfb xdotool xprop xwininfo xdpyinfo; do
+for tool in cpack dpkg-deb dpkg-parsechangelog lintian appstreamcli desktop-file-validate man \
+            Xvfb xdotool xprop xwininfo xdpyinfo; do
   command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/setup.sh installs it)"; exit 1; }
 done
 
@@ -90,8 +92,11 @@ else
 fi
 
 # Nothing outside /usr, nothing from the build tree.
-strays="$(dpkg-deb -c "$deb" | awk '{ print $6 }' | grep -vE '^\./usr/(bin|share/(man|applications|icons))(/|$)' | grep -vE '^\./(usr/(share/)?)?$')"
-[ -z "$strays" ] && pass "only bin, man, applications and icons are packed" || fail "unexpected files: $strays"
+strays="$(dpkg-deb -c "$deb" | awk '{ print $6 }' |
+          grep -vE '^\./usr/(bin|share/(man|applications|icons|metainfo|doc/tandrel|lintian/overrides))(/|$)' |
+          grep -vE '^\./(usr/(share/(doc/|lintian/)?)?)?$')"
+[ -z "$strays" ] && pass "only bin, man, applications, icons, metainfo, doc and overrides are packed" \
+  || fail "unexpected files: $strays"
 
 # --- desktop entry and icons --------------------------------------------------
 desktop="$root/usr/share/applications/tandrel.desktop"
@@ -148,6 +153,38 @@ check_man "$root/usr/share/man/man1/tandrel.1.gz" "${common[@]}" "EXIT STATUS" E
 check_man "$root/usr/share/man/de/man1/tandrel.1.gz" "${common[@]}" EXIT-STATUS UMGEBUNG \
   Schaltfläche Tooltip
 pass "manual pages checked"
+
+# --- licence, changelog, AppStream, lintian -----------------------------------
+# lintian fails on no error or warning that these miss: a stanza dropped, a
+# version bumped in one place only.
+copyright="$root/usr/share/doc/tandrel/copyright"
+grep -qzP 'Files: \*\nCopyright: [^\n]+\nLicense: MIT\n' "$copyright" 2>/dev/null \
+  && grep -qzP 'Files: gfx/data_block_packed.cpp\n[^\n]+\nLicense: public-domain\n(?: [^\n]*\n)*? [^\n]*vgasrc/vgafonts.c' "$copyright" \
+  && pass "copyright: MIT for the project, public domain for the font block and its origin" \
+  || fail "copyright file lacks the MIT or the font block stanza"
+version="$(field Version)"
+logged="$(gzip -dc "$root/usr/share/doc/tandrel/changelog.Debian.gz" 2>/dev/null |
+          dpkg-parsechangelog -l - -S Version 2>/dev/null)"
+[ "$logged" = "$version" ] && pass "changelog.Debian.gz starts with $version" \
+  || fail "changelog.Debian.gz starts with '$logged', the package is $version"
+metainfo="$root/usr/share/metainfo/invalid.tandrel.tandrel.metainfo.xml"
+if out="$(appstreamcli validate --no-net "$metainfo" 2>&1)"; then
+  pass "appstreamcli validate --no-net accepts the metainfo"
+else
+  fail "appstreamcli validate: $out"
+fi
+released="$(grep -o '<release version="[^"]*"' "$metainfo" 2>/dev/null | head -1 | cut -d'"' -f2)"
+[ "$released" = "${version%-*}" ] && pass "metainfo's newest release is ${version%-*}" \
+  || fail "metainfo's newest release is '$released', the package is ${version%-*}"
+# Every override is preceded by a comment saying why it is right here.
+bare="$(awk '/^#/ { why = 1; next } /^[[:space:]]*$/ { why = 0; next } !why' \
+        "$root/usr/share/lintian/overrides/tandrel" 2>/dev/null)"
+[ -z "$bare" ] && pass "every lintian override has its reason" || fail "override without a reason: $bare"
+if out="$(lintian --fail-on error,warning "$deb" 2>&1)"; then
+  pass "lintian reports no error or warning"
+else
+  fail "lintian: $out"
+fi
 
 # --- the unpacked program -----------------------------------------------------
 [ -x "$bin" ] || { echo "$failures check(s) failed"; exit 1; }
