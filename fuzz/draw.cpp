@@ -7,12 +7,12 @@
 // pattern counted from the first point, every pixel of a box or glyph tested
 // against the view one by one. The dirty rows must cover what was drawn and
 // stay inside the view.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "check.hpp"
 #include "draw_shadow.hpp"

@@ -1,7 +1,8 @@
 // Clipped lines and boxes against the same shapes walked without clipping,
 // and coordinates far outside the view, on a Null screen.
 #include <algorithm>
-#include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <set>

@@ -1,9 +1,6 @@
 // Lines, boxes, clearing and colours on a Null screen, read back pixel by pixel.
 #include <algorithm>
-#include <cmath>
 #include <limits>
-#include <random>
-#include <set>
 
 #include "gfx_fixture.hpp"
 

@@ -3,9 +3,6 @@
 // screens, focus and closing by the manager, staying on top.
 #include "x11_fixture.hpp"
 
-#include "gfx/console.hpp"
-
-#include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/keysym.h>
 
