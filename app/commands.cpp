@@ -42,3 +42,5 @@ bool hostNameIsSafe(const Text& name, Text* why) {
   }
   return true;
 }
+
+bool hostNameUsable(const HostRecord& host) { return host.nameSafe && hostNameIsSafe(host.name); }

@@ -17,7 +17,7 @@ void applyPingLine(HostRecord& host, const Text& line) {
 }
 
 void sampleLatency(HostRecord& host) {
-  if (!host.nameSafe || !hostNameIsSafe(host.name)) return;
+  if (!hostNameUsable(host)) return;
   StreamHandle ping = openCommandPipe("ping " + host.name + " -c 1", PipeMode::Tool);
   Text line;
   while (!atEndOfInput(ping)) {

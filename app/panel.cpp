@@ -83,7 +83,7 @@ void topButtons(HostRecord& host, int32_t t) {
 
 void portLines(const HostRecord& host, int32_t t) {
   // A name that is not safe for the shell gets no client buttons at all.
-  bool clients = host.nameSafe && hostNameIsSafe(host.name);
+  bool clients = hostNameUsable(host);
   for (int i = 1; i <= 9; ++i) {
     int32_t y = t + 52 + 15 * i;
     const Text& line = host.portLines[i];
@@ -128,7 +128,7 @@ void drawHostPanel(HostRecord& host, uint16_t top) {
 
   if (host.reachable == 0) {
     // A refused name was never probed, so nothing is known about the host.
-    bool refused = !host.nameSafe || !hostNameIsSafe(host.name);
+    bool refused = !hostNameUsable(host);
     setTextColor(warning);
     drawLabel(70, float(t + 67), refused ? "Name abgelehnt" : "Host nicht erreichbar");
   }

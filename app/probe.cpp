@@ -32,10 +32,6 @@ bool reportsOpen(const Text& line, const Text& port, const char* service) {
   return false;
 }
 
-bool mayRunTools(const HostRecord& host) {
-  return host.nameSafe && hostNameIsSafe(host.name);
-}
-
 }  // namespace
 
 bool reportsOpenFtp(const Text& line) { return reportsOpen(line, "21/tcp", "ftp"); }
@@ -68,7 +64,7 @@ void applyScanLine(HostRecord& host, const Text& line, uint8_t& count) {
 }
 
 void probeHost(HostRecord& host) {
-  if (!mayRunTools(host)) return;  // never put such a name into a command line
+  if (!hostNameUsable(host)) return;  // never put such a name into a command line
   Text line;
 
   StreamHandle lookup = openCommandPipe("nslookup " + host.name, PipeMode::Tool);
