@@ -1,11 +1,14 @@
 // tandrel.cfg: launcher line, comments, host lines; names unsafe for a shell.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <string>
 #include <vector>
 
 #include "app/commands.hpp"
 #include "app/config.hpp"
+#include "app/config_path.hpp"
 #include "app/latency.hpp"
 #include "app/probe.hpp"
 #include "app_test.hpp"
@@ -173,4 +176,58 @@ TEST_F(ConfigTest, UnsafeNameMessageNamesHostFileAndReason) {
   EXPECT_NE(errors.find("„;“"), std::string::npos) << errors;
   EXPECT_NE(errors.find("„-x“"), std::string::npos) << errors;
   EXPECT_NE(errors.find(dir.file("tandrel.cfg")), std::string::npos) << errors;
+}
+
+TEST(FindConfiguration, WorkingFolderThenUserThenSystemFolders) {
+  // "@" stands for the scratch folder; nullptr leaves a variable unset.
+  struct Case {
+    const char *what, *cwd, *home, *userFolder, *systemFolders, *file, *places;
+  };
+  const Case cases[] = {
+      {"working folder first", "@/full", "@/home", "@/xdg", "@/b", "tandrel.cfg", "@/full/tandrel.cfg"},
+      {"user variable", "@", "@/home", "@/xdg", "@/b", "@/xdg/tandrel/tandrel.cfg",
+       "@/tandrel.cfg|@/xdg/tandrel/tandrel.cfg"},
+      {"user variable unset", "@", "@/home", nullptr, "@/b", "@/home/.config/tandrel/tandrel.cfg",
+       "@/tandrel.cfg|@/home/.config/tandrel/tandrel.cfg"},
+      {"user variable empty", "@", "@/home", "", "@/b", "@/home/.config/tandrel/tandrel.cfg",
+       "@/tandrel.cfg|@/home/.config/tandrel/tandrel.cfg"},
+      {"user variable relative", "@", "@/home", "xdg", "@/b", "@/home/.config/tandrel/tandrel.cfg",
+       "@/tandrel.cfg|@/home/.config/tandrel/tandrel.cfg"},
+      {"no home at all", "@", nullptr, nullptr, "@/b", "@/b/tandrel/tandrel.cfg",
+       "@/tandrel.cfg|@/b/tandrel/tandrel.cfg"},
+      {"system folders in order", "@", "@/none", "", "@/a:@/b:@/xdg", "@/b/tandrel/tandrel.cfg",
+       "@/tandrel.cfg|@/none/.config/tandrel/tandrel.cfg|@/a/tandrel/tandrel.cfg|@/b/tandrel/tandrel.cfg"},
+      {"relative system folder skipped", "@", "@/none", "", "xdg::@/a", "",
+       "@/tandrel.cfg|@/none/.config/tandrel/tandrel.cfg|@/a/tandrel/tandrel.cfg"},
+      {"system variable unset", "@", "@/none", "", nullptr, "",
+       "@/tandrel.cfg|@/none/.config/tandrel/tandrel.cfg|/etc/xdg/tandrel/tandrel.cfg"},
+      {"a folder in its place ends the search", "@", "@/none", "@/folder", "@/b",
+       "@/folder/tandrel/tandrel.cfg", "@/tandrel.cfg|@/folder/tandrel/tandrel.cfg"},
+  };
+  ScratchDir dir;
+  for (const char* folder : {"full", "home", "home/.config", "home/.config/tandrel", "xdg", "xdg/tandrel", "a",
+                             "a/tandrel", "b", "b/tandrel", "folder", "folder/tandrel", "folder/tandrel/tandrel.cfg"})
+    mkdir(dir.file(folder).c_str(), 0755);
+  for (const char* file : {"full/tandrel.cfg", "home/.config/tandrel/tandrel.cfg", "xdg/tandrel/tandrel.cfg",
+                           "b/tandrel/tandrel.cfg"})
+    dir.write(file, "terminal=xterm -e\nlocalhost\n");
+  auto expand = [&](const char* text) -> std::string {
+    std::string out;
+    for (const char* c = text; *c; ++c) out += *c == '@' ? dir.path() : std::string(1, *c);
+    return out;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string home = c.home ? expand(c.home) : "", user = c.userFolder ? expand(c.userFolder) : "",
+                      system = c.systemFolders ? expand(c.systemFolders) : "";
+    EnvSetting h("HOME", c.home ? home.c_str() : nullptr);
+    EnvSetting u("XDG_CONFIG_HOME", c.userFolder ? user.c_str() : nullptr);
+    EnvSetting s("XDG_CONFIG_DIRS", c.systemFolders ? system.c_str() : nullptr);
+    WorkingFolder inside(expand(c.cwd));
+    const ConfigLookup lookup = findConfiguration();
+    std::string places;
+    for (const Text& place : lookup.places) places += (places.empty() ? "" : "|") + place;
+    EXPECT_EQ(lookup.file, expand(c.file));
+    EXPECT_EQ(places, expand(c.places));
+  }
 }
