@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 
-
 ScreenContext* screen_context = nullptr;
 uint32_t* screen_lookup16 = nullptr;
 
