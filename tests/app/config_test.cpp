@@ -1,8 +1,8 @@
 // tandrel.cfg: launcher line, comments, host lines; names unsafe for a shell.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
+#include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -179,55 +179,47 @@ TEST_F(ConfigTest, UnsafeNameMessageNamesHostFileAndReason) {
 }
 
 TEST(FindConfiguration, WorkingFolderThenUserThenSystemFolders) {
-  // "@" stands for the scratch folder; nullptr leaves a variable unset.
+  // "@" is the scratch folder; nullptr leaves a variable unset. The file and the
+  // places after the working folder are given by the folder that holds tandrel/tandrel.cfg.
   struct Case {
     const char *what, *cwd, *home, *userFolder, *systemFolders, *file, *places;
   };
   const Case cases[] = {
-      {"working folder first", "@/full", "@/home", "@/xdg", "@/b", "tandrel.cfg", "@/full/tandrel.cfg"},
-      {"user variable", "@", "@/home", "@/xdg", "@/b", "@/xdg/tandrel/tandrel.cfg",
-       "@/tandrel.cfg|@/xdg/tandrel/tandrel.cfg"},
-      {"user variable unset", "@", "@/home", nullptr, "@/b", "@/home/.config/tandrel/tandrel.cfg",
-       "@/tandrel.cfg|@/home/.config/tandrel/tandrel.cfg"},
-      {"user variable empty", "@", "@/home", "", "@/b", "@/home/.config/tandrel/tandrel.cfg",
-       "@/tandrel.cfg|@/home/.config/tandrel/tandrel.cfg"},
-      {"user variable relative", "@", "@/home", "xdg", "@/b", "@/home/.config/tandrel/tandrel.cfg",
-       "@/tandrel.cfg|@/home/.config/tandrel/tandrel.cfg"},
-      {"no home at all", "@", nullptr, nullptr, "@/b", "@/b/tandrel/tandrel.cfg",
-       "@/tandrel.cfg|@/b/tandrel/tandrel.cfg"},
-      {"system folders in order", "@", "@/none", "", "@/a:@/b:@/xdg", "@/b/tandrel/tandrel.cfg",
-       "@/tandrel.cfg|@/none/.config/tandrel/tandrel.cfg|@/a/tandrel/tandrel.cfg|@/b/tandrel/tandrel.cfg"},
-      {"relative system folder skipped", "@", "@/none", "", "xdg::@/a", "",
-       "@/tandrel.cfg|@/none/.config/tandrel/tandrel.cfg|@/a/tandrel/tandrel.cfg"},
-      {"system variable unset", "@", "@/none", "", nullptr, "",
-       "@/tandrel.cfg|@/none/.config/tandrel/tandrel.cfg|/etc/xdg/tandrel/tandrel.cfg"},
-      {"a folder in its place ends the search", "@", "@/none", "@/folder", "@/b",
-       "@/folder/tandrel/tandrel.cfg", "@/tandrel.cfg|@/folder/tandrel/tandrel.cfg"},
+      {"working folder first", "@/full", "@/home", "@/xdg", "@/b", "tandrel.cfg", ""},
+      {"user variable", "@", "@/home", "@/xdg", "@/b", "@/xdg", "@/xdg"},
+      {"user variable unset", "@", "@/home", nullptr, "@/b", "@/home/.config", "@/home/.config"},
+      {"user variable relative", "@", "@/home", "xdg", "@/b", "@/home/.config", "@/home/.config"},
+      {"no home at all", "@", nullptr, nullptr, "@/b", "@/b", "@/b"},
+      {"empty user variable, system folders in order", "@", "@", "", "@/a:@/b:@/xdg", "@/b", "@/.config @/a @/b"},
+      {"relative system folder skipped", "@", "@", "", "xdg::@/a", "", "@/.config @/a"},
+      {"system variable unset", "@", "@", "", nullptr, "", "@/.config /etc/xdg"},
+      {"a folder in its place ends the search", "@", "@", "@/folder", "@/b", "@/folder", "@/folder"},
   };
   ScratchDir dir;
-  for (const char* folder : {"full", "home", "home/.config", "home/.config/tandrel", "xdg", "xdg/tandrel", "a",
-                             "a/tandrel", "b", "b/tandrel", "folder", "folder/tandrel", "folder/tandrel/tandrel.cfg"})
-    mkdir(dir.file(folder).c_str(), 0755);
-  for (const char* file : {"full/tandrel.cfg", "home/.config/tandrel/tandrel.cfg", "xdg/tandrel/tandrel.cfg",
-                           "b/tandrel/tandrel.cfg"})
-    dir.write(file, "terminal=xterm -e\nlocalhost\n");
-  auto expand = [&](const char* text) -> std::string {
+  for (const char* folder : {"full", "home/.config/tandrel", "xdg/tandrel", "a/tandrel", "b/tandrel",
+                             "folder/tandrel/tandrel.cfg"})
+    std::filesystem::create_directories(dir.file(folder));
+  for (const char* file : {"full", "home/.config/tandrel", "xdg/tandrel", "b/tandrel"})
+    dir.write(std::string(file) + "/tandrel.cfg", "terminal=xterm -e\nlocalhost\n");
+  auto expand = [&](const std::string& text) {
     std::string out;
-    for (const char* c = text; *c; ++c) out += *c == '@' ? dir.path() : std::string(1, *c);
+    for (char c : text) out += c == '@' ? dir.path() : std::string(1, c);
     return out;
   };
+  auto place = [&](const std::string& folder) { return expand(folder) + "/tandrel/tandrel.cfg"; };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     const std::string home = c.home ? expand(c.home) : "", user = c.userFolder ? expand(c.userFolder) : "",
                       system = c.systemFolders ? expand(c.systemFolders) : "";
-    EnvSetting h("HOME", c.home ? home.c_str() : nullptr);
-    EnvSetting u("XDG_CONFIG_HOME", c.userFolder ? user.c_str() : nullptr);
-    EnvSetting s("XDG_CONFIG_DIRS", c.systemFolders ? system.c_str() : nullptr);
+    EnvSetting h("HOME", c.home ? home.c_str() : nullptr), u("XDG_CONFIG_HOME", c.userFolder ? user.c_str() : nullptr),
+        s("XDG_CONFIG_DIRS", c.systemFolders ? system.c_str() : nullptr);
     WorkingFolder inside(expand(c.cwd));
     const ConfigLookup lookup = findConfiguration();
     std::string places;
-    for (const Text& place : lookup.places) places += (places.empty() ? "" : "|") + place;
-    EXPECT_EQ(lookup.file, expand(c.file));
-    EXPECT_EQ(places, expand(c.places));
+    for (const Text& p : lookup.places) places += p + "|";
+    std::string expected = expand(c.cwd) + "/tandrel.cfg|", folder;
+    for (std::istringstream folders(c.places); folders >> folder;) expected += place(folder) + "|";
+    EXPECT_EQ(lookup.file, c.file[0] == '@' ? place(c.file) : c.file);
+    EXPECT_EQ(places, expected);
   }
 }
