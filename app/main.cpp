@@ -1,23 +1,19 @@
 // tandrel: probes the hosts of tandrel.cfg, then shows them in one window.
-#include <signal.h>
-
 #include <cstdio>
 #include <cstdlib>
 
 #include "app/config.hpp"
+#include "app/config_path.hpp"
+#include "app/notice_window.hpp"
 #include "app/text.hpp"
 #include "app/window.hpp"
-#include "gfx/screen.hpp"
 
 int main() {
   adoptCharacterLocale();
-  const Text configuration = "tandrel.cfg";
-  readConfiguration(configuration);
-  if (hostCount == 0) {
-    // Checked before any window exists: without hosts there is nothing to show.
-    std::fprintf(stderr, "%s\n", noHostsMessage(configuration).c_str());
-    return 1;
-  }
+  const ConfigLookup lookup = findConfiguration();
+  if (!lookup.file.empty()) readConfiguration(lookup.file);
+  // Checked before the monitor's window exists: without hosts there is nothing to show.
+  if (hostCount == 0) return reportNoHosts(lookup);
   if (openWindow(hostCount) != 0) {
     const char* display = std::getenv("DISPLAY");
     if (display == nullptr || *display == '\0')
@@ -32,9 +28,6 @@ int main() {
   // Killed in full screen, the desktop would keep the monitor's display mode.
   endOnStopSignals();
   mainLoop();
-  if (int signal = stopSignal()) {
-    screen_close();
-    raise(signal);  // ends the process as the signal would have
-  }
+  closeWindow();
   return 0;
 }

@@ -59,7 +59,12 @@ void endOnStopSignals() {
 
 int stopSignal() { return stopSignalSeen; }
 
-void mainLoop() {
+void closeWindow() {
+  screen_close();
+  if (stopSignalSeen) raise(stopSignalSeen);
+}
+
+void mainLoop(void (*draw)()) {
   while (!stopSignalSeen) {
     console_sleep(5, 1);
     int32_t x = -1, y = -1, wheel = -1, buttons = -1, clip = -1;
@@ -68,7 +73,7 @@ void mainLoop() {
     mouseY = y;
     mouseWheel = wheel;
     mouseButtons = buttons;
-    drawFrame();
+    draw();
     if (console_read_key() == closeBoxKey) return;
   }
 }

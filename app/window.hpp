@@ -12,8 +12,13 @@ bool selectFontHeight(int32_t h);
 // Draws one frame: background and every panel (between lock and unlock).
 void drawFrame();
 
-// Turns until the close-box key is read or a stop signal has arrived.
-void mainLoop();
+// Turns until the close-box key is read or a stop signal has arrived; each
+// turn draws one frame with draw.
+void mainLoop(void (*draw)() = drawFrame);
+
+// Closes the screen. When a stop signal ended the loop, the process then ends
+// as that signal would have ended it.
+void closeWindow();
 
 // Makes SIGTERM, SIGINT and SIGHUP end the main loop after its current turn,
 // so that the screen is closed (and a switched display mode given back) before

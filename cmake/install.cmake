@@ -98,6 +98,7 @@ configure_file(${TANDREL_DATA_DIR}/debian/changelog ${PROJECT_BINARY_DIR}/change
 tandrel_gzip(${PROJECT_BINARY_DIR}/changelog.Debian ${PROJECT_BINARY_DIR}/changelog.Debian.gz)
 install(FILES ${TANDREL_DATA_DIR}/debian/copyright ${PROJECT_BINARY_DIR}/changelog.Debian.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/examples/tandrel.cfg DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 # Each override says why it is right for this package.
 install(FILES ${TANDREL_DATA_DIR}/debian/lintian-overrides
         DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME tandrel)

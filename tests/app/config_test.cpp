@@ -1,11 +1,14 @@
 // tandrel.cfg: launcher line, comments, host lines; names unsafe for a shell.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/commands.hpp"
 #include "app/config.hpp"
+#include "app/config_path.hpp"
 #include "app/latency.hpp"
 #include "app/probe.hpp"
 #include "app_test.hpp"
@@ -173,4 +176,50 @@ TEST_F(ConfigTest, UnsafeNameMessageNamesHostFileAndReason) {
   EXPECT_NE(errors.find("„;“"), std::string::npos) << errors;
   EXPECT_NE(errors.find("„-x“"), std::string::npos) << errors;
   EXPECT_NE(errors.find(dir.file("tandrel.cfg")), std::string::npos) << errors;
+}
+
+TEST(FindConfiguration, WorkingFolderThenUserThenSystemFolders) {
+  // "@" is the scratch folder; nullptr leaves a variable unset. The file and the
+  // places after the working folder are given by the folder that holds tandrel/tandrel.cfg.
+  struct Case {
+    const char *what, *cwd, *home, *userFolder, *systemFolders, *file, *places;
+  };
+  const Case cases[] = {
+      {"working folder first", "@/full", "@/home", "@/xdg", "@/b", "tandrel.cfg", ""},
+      {"user variable", "@", "@/home", "@/xdg", "@/b", "@/xdg", "@/xdg"},
+      {"user variable unset", "@", "@/home", nullptr, "@/b", "@/home/.config", "@/home/.config"},
+      {"user variable relative", "@", "@/home", "xdg", "@/b", "@/home/.config", "@/home/.config"},
+      {"no home at all", "@", nullptr, nullptr, "@/b", "@/b", "@/b"},
+      {"empty user variable, system folders in order", "@", "@", "", "@/a:@/b:@/xdg", "@/b", "@/.config @/a @/b"},
+      {"relative system folder skipped", "@", "@", "", "xdg::@/a", "", "@/.config @/a"},
+      {"system variable unset", "@", "@", "", nullptr, "", "@/.config /etc/xdg"},
+      {"a folder in its place ends the search", "@", "@", "@/folder", "@/b", "@/folder", "@/folder"},
+  };
+  ScratchDir dir;
+  for (const char* folder : {"full", "home/.config/tandrel", "xdg/tandrel", "a/tandrel", "b/tandrel",
+                             "folder/tandrel/tandrel.cfg"})
+    std::filesystem::create_directories(dir.file(folder));
+  for (const char* file : {"full", "home/.config/tandrel", "xdg/tandrel", "b/tandrel"})
+    dir.write(std::string(file) + "/tandrel.cfg", "terminal=xterm -e\nlocalhost\n");
+  auto expand = [&](const std::string& text) {
+    std::string out;
+    for (char c : text) out += c == '@' ? dir.path() : std::string(1, c);
+    return out;
+  };
+  auto place = [&](const std::string& folder) { return expand(folder) + "/tandrel/tandrel.cfg"; };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string home = c.home ? expand(c.home) : "", user = c.userFolder ? expand(c.userFolder) : "",
+                      system = c.systemFolders ? expand(c.systemFolders) : "";
+    EnvSetting h("HOME", c.home ? home.c_str() : nullptr), u("XDG_CONFIG_HOME", c.userFolder ? user.c_str() : nullptr),
+        s("XDG_CONFIG_DIRS", c.systemFolders ? system.c_str() : nullptr);
+    WorkingFolder inside(expand(c.cwd));
+    const ConfigLookup lookup = findConfiguration();
+    std::string places;
+    for (const Text& p : lookup.places) places += p + "|";
+    std::string expected = expand(c.cwd) + "/tandrel.cfg|", folder;
+    for (std::istringstream folders(c.places); folders >> folder;) expected += place(folder) + "|";
+    EXPECT_EQ(lookup.file, c.file[0] == '@' ? place(c.file) : c.file);
+    EXPECT_EQ(places, expected);
+  }
 }

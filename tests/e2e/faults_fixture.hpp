@@ -82,9 +82,10 @@ class Faults : public testing::Test {
     x->move_pointer(1023, 767);
   }
 
-  // Starts tandrel in the folder; path replaces PATH when given.
-  void startMonitor(const std::string& path = "") {
-    std::vector<std::string> set = {"DISPLAY=" + x->name()};
+  // Starts tandrel in the folder; path replaces PATH when given, env adds "NAME=value".
+  void startMonitor(const std::string& path = "", const std::vector<std::string>& env = {}) {
+    std::vector<std::string> set = env;
+    set.push_back("DISPLAY=" + x->name());
     if (!path.empty()) set.push_back("PATH=" + path);
     ASSERT_TRUE(monitor.start({TANDREL_EXE}, folder.path(), environmentWith(set, {"ZORGFX"}),
                               {folder.file("stdout"), folder.file("stderr")}));

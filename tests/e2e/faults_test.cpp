@@ -3,6 +3,7 @@
 // manager restarted, and a tandrel.cfg that cannot be read or holds garbage.
 // Only stub tools run here; the hosts are names the stubs answer for.
 #include "e2e/faults_fixture.hpp"
+#include "lab/window_pixels.hpp"
 
 namespace {
 
@@ -295,6 +296,38 @@ TEST(ConfigurationFaults, GarbageWithoutALineEndNamesNoHost) {
   EXPECT_EQ(runWithoutDisplay(folder), 1);
   EXPECT_NE(folder.read("stderr").find("tandrel.cfg"), std::string::npos);
   EXPECT_TRUE(tools.calls().empty());
+}
+
+// Started from the desktop menu: the working folder holds no tandrel.cfg and
+// standard error goes nowhere anyone reads.
+TEST_F(Faults, NoConfigurationAnywhereSaysSoInAWindowWhoseCloseBoxEndsWithOne) {
+  startX();
+  unlink(folder.file("tandrel.cfg").c_str());
+  startMonitor("", {"HOME=" + folder.file("home"), "XDG_CONFIG_HOME=", "XDG_CONFIG_DIRS=" + folder.file("etc")});
+  ASSERT_TRUE(windowUp(15000, "tandrel: keine Hosts", false)) << "status " << monitor.wait(0) << ": " << errors();
+  int w = 0, h = 0;
+  ASSERT_TRUE(x->size_of(window, &w, &h));
+  EXPECT_EQ(w * 1000 + h, 800 * 1000 + 200);
+  const std::string first = "tandrel: Keine Konfigurationsdatei tandrel.cfg gefunden; ohne Hosts gibt es nichts anzuzeigen.";
+  lab::WindowImage image;
+  EXPECT_TRUE(wait_until([&] {
+    return image.grab(x->display(), window) && lab::textMismatches(image, 8, 8, first, noticeColour, 0x1E1E1E) == 0;
+  })) << lab::textPicture(image, 8, 8, first, noticeColour, 0x1E1E1E);
+  // Below the message, the three places looked at and a blank: the example's heading in code page 437.
+  EXPECT_EQ(lab::textMismatches(image, 8, 8 + 7 * 14, "Beispiel f\x81r", textColour, 0x1E1E1E), 0);
+  EXPECT_EQ(errors().find(first), 0u) << errors();
+  x->send_delete_window(window);
+  EXPECT_EQ(monitor.wait(5000), 1) << errors();
+}
+
+TEST_F(Faults, ConfigurationOnlyInTheUserFolderShowsTheMonitor) {
+  startX();
+  mkdir(folder.file("user").c_str(), 0755);
+  mkdir(folder.file("user/tandrel").c_str(), 0755);
+  rename(folder.file("tandrel.cfg").c_str(), folder.file("user/tandrel/tandrel.cfg").c_str());
+  startMonitor("", {"XDG_CONFIG_HOME=" + folder.file("user"), "XDG_CONFIG_DIRS=" + folder.file("etc")});
+  ASSERT_TRUE(windowUp()) << "status " << monitor.wait(0) << ": " << errors();
+  closeAndExpectZero();
 }
 
 TEST_F(Faults, BinaryGarbageShowsSixPanelsAndNeverPutsAnUnsafeNameIntoACommand) {
