@@ -1,10 +1,13 @@
 // tandrel: probes the hosts of tandrel.cfg, then shows them in one window.
+#include <signal.h>
+
 #include <cstdio>
 #include <cstdlib>
 
 #include "app/config.hpp"
 #include "app/text.hpp"
 #include "app/window.hpp"
+#include "gfx/screen.hpp"
 
 int main() {
   adoptCharacterLocale();
@@ -26,6 +29,12 @@ int main() {
                    display);
     return 1;
   }
+  // Killed in full screen, the desktop would keep the monitor's display mode.
+  endOnStopSignals();
   mainLoop();
+  if (int signal = stopSignal()) {
+    screen_close();
+    raise(signal);  // ends the process as the signal would have
+  }
   return 0;
 }

@@ -2,6 +2,8 @@
 // redrawn frame and one key per turn, until the close box is used.
 #include "app/window.hpp"
 
+#include <signal.h>
+
 #include "app/hosts.hpp"
 #include "app/panel.hpp"
 #include "gfx/console.hpp"
@@ -13,6 +15,9 @@ namespace {
 constexpr uint32_t background = 0xFF1E1E1E;
 constexpr int32_t panelHeight = 200;
 const char closeBoxKey[] = "\xFFk";
+volatile sig_atomic_t stopSignalSeen = 0;
+
+void noteStopSignal(int signal) { stopSignalSeen = signal; }
 
 }  // namespace
 
@@ -41,8 +46,20 @@ void drawFrame() {
   screen_unlock(-1, -1);
 }
 
+void endOnStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = noteStopSignal;
+  // Restarted: a tool's output is still read to its end. Reset: a second
+  // signal is not caught.
+  action.sa_flags = SA_RESTART | SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+int stopSignal() { return stopSignalSeen; }
+
 void mainLoop() {
-  for (;;) {
+  while (!stopSignalSeen) {
     console_sleep(5, 1);
     int32_t x = -1, y = -1, wheel = -1, buttons = -1, clip = -1;
     console_read_mouse(&x, &y, &wheel, &buttons, &clip);

@@ -12,5 +12,12 @@ bool selectFontHeight(int32_t h);
 // Draws one frame: background and every panel (between lock and unlock).
 void drawFrame();
 
-// Turns until the close-box key is read.
+// Turns until the close-box key is read or a stop signal has arrived.
 void mainLoop();
+
+// Makes SIGTERM, SIGINT and SIGHUP end the main loop after its current turn,
+// so that the screen is closed (and a switched display mode given back) before
+// the signal ends the process; a second signal ends it at once.
+void endOnStopSignals();
+// The stop signal that arrived, 0 while none has.
+int stopSignal();
