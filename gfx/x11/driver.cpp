@@ -469,6 +469,9 @@ void x11_handle_event(XEvent& event) {
     case FocusOut:
       // Focus passing from the frame to the drawing window stays with us.
       if (event.xfocus.detail == NotifyInferior) break;
+      // In full screen our keyboard grab brings us the keys wherever the
+      // window manager moves the focus meanwhile.
+      if (event.xfocus.mode == NotifyWhileGrabbed && x11.mode_switched) break;
       clear_key_states();
       x11.inside = false;
       x11_focus = false;
