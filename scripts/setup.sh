@@ -8,6 +8,8 @@ packages=(
   libx11-dev libxext-dev libxrandr-dev libxpm-dev libxtst-dev
   libgtest-dev libbenchmark-dev zlib1g-dev
   xvfb x11-utils xdotool openbox xterm
+  xserver-xorg-core xserver-xorg-video-dummy tigervnc-standalone-server
+  sway xwayland x11-xserver-utils
   nmap bind9-dnsutils iputils-ping iproute2 dnsmasq-base
   clang libclang-rt-14-dev
   desktop-file-utils dpkg-dev file man-db librsvg2-bin lintian appstream

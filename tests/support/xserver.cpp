@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -84,12 +85,70 @@ bool wait_until(const std::function<bool()>& done, int timeout_ms, int step_ms) 
   }
 }
 
-bool XServer::available() { return on_path("Xvfb"); }
+namespace {
 
-XServer::XServer(const XServerOptions& options) {
+const uid_t nobody = 65534;
+
+// Starts the server and waits for the display number it writes to the pipe
+// once it accepts connections; -1 on failure.
+int start_numbered(const std::vector<std::string>& args, int write_end, int read_end, pid_t* pid) {
+  *pid = spawn(args, write_end, "");
+  close(write_end);
+  std::string text;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (text.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+    pollfd p{read_end, POLLIN, 0};
+    if (poll(&p, 1, 100) <= 0) continue;
+    char buffer[32];
+    ssize_t n = read(read_end, buffer, sizeof buffer);
+    if (n <= 0) break;
+    text.append(buffer, size_t(n));
+  }
+  close(read_end);
+  if (text.find('\n') != std::string::npos) return std::atoi(text.c_str());
+  stop_child(*pid);
+  *pid = -1;
+  return -1;
+}
+
+// Wide monitor ranges, so that the dummy driver keeps every mode named.
+std::string xorg_conf(int width, int height) {
+  std::string desktop = std::to_string(width) + "x" + std::to_string(height);
+  return "Section \"Device\"\n  Identifier \"card\"\n  Driver \"dummy\"\n  VideoRam 65536\nEndSection\n"
+         "Section \"Monitor\"\n  Identifier \"monitor\"\n  HorizSync 5-1000\n  VertRefresh 5-200\nEndSection\n"
+         "Section \"Screen\"\n  Identifier \"screen\"\n  Device \"card\"\n  Monitor \"monitor\"\n"
+         "  DefaultDepth 24\n  SubSection \"Display\"\n    Depth 24\n    Virtual " +
+         std::to_string(width) + " " + std::to_string(height) + "\n    Modes \"" + desktop +
+         "\" \"1024x768\" \"800x600\" \"640x480\"\n  EndSubSection\nEndSection\n";
+}
+
+}  // namespace
+
+bool XServer::available(XServerKind kind) {
+  switch (kind) {
+    case XServerKind::Xvfb:
+      return on_path("Xvfb");
+    case XServerKind::Xorg:
+      return geteuid() == 0 && on_path("Xorg") && access("/usr/lib/xorg/modules/drivers/dummy_drv.so", R_OK) == 0;
+    case XServerKind::Xvnc:
+      return on_path("Xvnc");
+    case XServerKind::Xwayland:
+      return on_path("sway") && on_path("swaymsg") && on_path("Xwayland") && on_path("xhost") &&
+             (geteuid() != 0 || on_path("setpriv"));
+  }
+  return false;
+}
+
+XServer::XServer(const XServerOptions& options) : kind_(options.kind) {
   XInitThreads();
-  if (!available() || !start_server(options)) return;
+  if (!available(kind_)) return;
+  if (!(kind_ == XServerKind::Xwayland ? start_compositor() : start_server(options))) return;
   if (options.window_manager && !start_window_manager()) stop();
+}
+
+std::vector<std::string> XServer::client_prefix() const {
+  if (kind_ != XServerKind::Xwayland || geteuid() != 0) return {};
+  return {"setpriv", "--reuid=" + std::to_string(nobody), "--regid=" + std::to_string(nobody), "--clear-groups", "--"};
 }
 
 XServer::~XServer() { stop(); }
@@ -97,36 +156,65 @@ XServer::~XServer() { stop(); }
 bool XServer::start_server(const XServerOptions& options) {
   int fds[2];
   if (pipe(fds) != 0) return false;
-  // Xvfb picks a free display number and writes it to the pipe once it accepts connections.
-  std::vector<std::string> args = {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                                   std::to_string(options.width) + "x" + std::to_string(options.height) +
-                                       "x" + std::to_string(options.depth),
-                                   "-nolisten", "tcp", "-noreset"};
+  std::string fd = std::to_string(fds[1]);
+  std::string w = std::to_string(options.width), h = std::to_string(options.height);
+  std::vector<std::string> args;
+  if (options.kind == XServerKind::Xorg) {
+    // Started as a display manager would, but on no console.
+    files_.write("xorg.conf", xorg_conf(options.width, options.height));
+    args = {"Xorg", "-displayfd", fd, "-config", files_.file("xorg.conf"), "-logfile", files_.file("Xorg.log"),
+            "-novtswitch", "-sharevts", "-keeptty"};
+  } else if (options.kind == XServerKind::Xvnc) {
+    args = {"Xvnc", "-displayfd", fd, "-geometry", w + "x" + h, "-depth", std::to_string(options.depth),
+            "-rfbport", "-1", "-SecurityTypes", "None"};
+  } else {
+    args = {"Xvfb", "-displayfd", fd, "-screen", "0", w + "x" + h + "x" + std::to_string(options.depth)};
+  }
+  args.insert(args.end(), {options.tcp ? "-listen" : "-nolisten", "tcp", "-noreset"});
   args.insert(args.end(), options.extra_args.begin(), options.extra_args.end());
   args.insert(args.begin(), options.launcher.begin(), options.launcher.end());
-  server_pid_ = spawn(args, fds[1], "");
-  close(fds[1]);
-  std::string text;
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (text.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
-    pollfd p{fds[0], POLLIN, 0};
-    if (poll(&p, 1, 100) <= 0) continue;
-    char buffer[32];
-    ssize_t n = read(fds[0], buffer, sizeof buffer);
-    if (n <= 0) break;
-    text.append(buffer, size_t(n));
+  number_ = start_numbered(args, fds[1], fds[0], &server_pid_);
+  if (number_ < 0) return false;
+  name_ = (options.tcp ? "127.0.0.1:" : ":") + std::to_string(number_);
+  return display() != nullptr;
+}
+
+// sway on its headless back-end, which starts Xwayland at once and, once our
+// own connection is let in, says which display and control socket it has.
+bool XServer::start_compositor() {
+  files_.write("config",
+               "xwayland force\n"
+               "for_window [title=\".*\"] floating enable\n"
+               "exec sh -c 'xhost +si:localuser:root >/dev/null && echo \"$DISPLAY $SWAYSOCK\" > " +
+                   files_.file("ready.tmp") + " && mv " + files_.file("ready.tmp") + " " + files_.file("ready") +
+                   "'\n");
+  std::vector<std::string> args = client_prefix();
+  if (!args.empty()) {
+    if (chown(files_.path().c_str(), nobody, nobody) != 0) return false;
   }
-  close(fds[0]);
-  if (text.find('\n') == std::string::npos) {
-    stop_child(server_pid_);
-    server_pid_ = -1;
+  chmod(files_.path().c_str(), 0700);  // the run-time folder Wayland wants
+  args.insert(args.end(), {"env", "HOME=" + files_.path(), "XDG_RUNTIME_DIR=" + files_.path(),
+                           "WLR_BACKENDS=headless", "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1", "sway",
+                           "-c", files_.file("config")});
+  server_pid_ = spawn(args, -1, "");
+  if (!wait_until([&] { return files_.exists("ready"); }, 20000, 20)) {
+    stop();
     return false;
   }
-  number_ = std::atoi(text.c_str());
-  char name[16];
-  std::snprintf(name, sizeof name, ":%d", number_);
-  name_ = name;
+  std::string ready = files_.read("ready");
+  size_t blank = ready.find(' ');
+  name_ = ready.substr(0, blank);
+  compositor_socket_ = blank == std::string::npos ? "" : ready.substr(blank + 1, ready.find('\n') - blank - 1);
+  number_ = std::atoi(name_.c_str() + 1);
   return display() != nullptr;
+}
+
+int XServer::compositor(const std::string& command) {
+  if (compositor_socket_.empty()) return -1;
+  pid_t pid = spawn({"swaymsg", "-s", compositor_socket_, command}, -1, "");
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 bool XServer::start_window_manager() {
@@ -186,6 +274,7 @@ void XServer::stop() {
   stop_child(server_pid_);
   server_pid_ = -1;
   number_ = -1;
+  compositor_socket_.clear();
 }
 
 Display* XServer::display() {
@@ -222,6 +311,38 @@ std::vector<Window> XServer::find_windows(const std::string& title) {
     XSetErrorHandler(previous);
   }
   return found;
+}
+
+Window XServer::wait_window(const std::string& title, int timeout_ms) {
+  Window found = 0;
+  wait_until(
+      [&] {
+        XErrorHandler previous = XSetErrorHandler(ignore_error);  // it may vanish meanwhile
+        for (Window w : find_windows(title)) {
+          XWindowAttributes a;
+          if (XGetWindowAttributes(display_, w, &a) && a.map_state == IsViewable) found = w;
+        }
+        XSync(display_, False);
+        XSetErrorHandler(previous);
+        return found != 0;
+      },
+      timeout_ms, 20);
+  return found;
+}
+
+int XServer::mismatches(Window window, int x, int y, int width, int height, const std::vector<uint32_t>& frame) {
+  if (!display() || frame.size() < size_t(width) * size_t(height)) return width * height;
+  XErrorHandler previous = XSetErrorHandler(ignore_error);
+  XImage* image = XGetImage(display_, window, x, y, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
+  XSync(display_, False);
+  XSetErrorHandler(previous);
+  if (!image) return width * height;
+  int wrong = 0;
+  for (int row = 0; row < height; row++)
+    for (int col = 0; col < width; col++)
+      wrong += (XGetPixel(image, col, row) & 0xFFFFFF) != (frame[size_t(row) * size_t(width) + size_t(col)] & 0xFFFFFF);
+  XDestroyImage(image);
+  return wrong;
 }
 
 Window XServer::find_window(const std::string& title) {

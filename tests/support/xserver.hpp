@@ -1,8 +1,9 @@
 #pragma once
-// A private X server for tests: Xvfb on a free display number, optionally
-// with openbox managing its windows, stopped again by the destructor. Also a
-// connection of the test's own for reading window pixels back and for sending
-// input through XTEST or as synthetic events.
+// A private X server for tests: Xvfb on a free display number (or Xorg with
+// the dummy video driver, TigerVNC's Xvnc, or Xwayland under a headless sway),
+// optionally with openbox managing its windows, stopped again by the
+// destructor. Also a connection of the test's own for reading window pixels
+// back and for sending input through XTEST or as synthetic events.
 #include <X11/Xlib.h>
 #include <sys/types.h>
 
@@ -11,13 +12,25 @@
 #include <string>
 #include <vector>
 
+#include "support/scratch.hpp"
+
+enum class XServerKind {
+  Xvfb,
+  Xorg,      // dummy video driver, root only; a screen of depth 24 whose desktop
+             // mode is width x height, with 1024x768, 800x600 and 640x480 to switch to
+  Xvnc,      // no VNC listener
+  Xwayland,  // rootless, under sway (run as nobody when we are root) with floating windows
+};
+
 struct XServerOptions {
+  XServerKind kind = XServerKind::Xvfb;
   int width = 1024;
   int height = 768;
   int depth = 24;
   bool window_manager = false;          // start openbox and wait until it manages windows
   std::vector<std::string> extra_args;  // e.g. {"-extension", "MIT-SHM"}
   std::vector<std::string> launcher;    // runs Xvfb, e.g. {"unshare", "--ipc"}
+  bool tcp = false;                     // Xvfb listens on TCP; name() is "127.0.0.1:N"
 };
 
 class XServer {
@@ -27,12 +40,17 @@ class XServer {
   XServer(const XServer&) = delete;
   XServer& operator=(const XServer&) = delete;
 
-  static bool available();       // Xvfb is installed
+  static bool available(XServerKind kind = XServerKind::Xvfb);  // installed, and we may run it
   bool ok() const { return number_ >= 0; }
-  const std::string& name() const { return name_; }  // ":N"
+  const std::string& name() const { return name_; }  // ":N", or "127.0.0.1:N"
   pid_t pid() const { return server_pid_; }
   void make_default() const;     // DISPLAY = name()
-  void stop();                   // closes the connection, then stops openbox and Xvfb
+  void stop();                   // closes the connection, then stops openbox and the server
+  // Runs swaymsg with the command under Xwayland's compositor; its exit status.
+  int compositor(const std::string& command);
+  // Put before a client's command line, it runs as the compositor's user
+  // (nobody when we are root: sway refuses root); empty for the other servers.
+  std::vector<std::string> client_prefix() const;
 
   // The test's own connection, opened on first use.
   Display* display();
@@ -44,6 +62,11 @@ class XServer {
   Window find_window(const std::string& title);
   std::vector<Window> find_windows(const std::string& title);
   bool size_of(Window window, int* width, int* height);
+  // Waits for a viewable window with that title: the window, or 0.
+  Window wait_window(const std::string& title, int timeout_ms = 20000);
+  // Pixels of the rectangle at (x, y) of the window whose colour differs from
+  // frame's (row by row, 0xAARRGGBB), all of them when it cannot be read.
+  int mismatches(Window window, int x, int y, int width, int height, const std::vector<uint32_t>& frame);
   // Pixel values as the server stores them (XGetImage); 0xFFFFFFFF when unreadable.
   uint32_t pixel(Window window, int x, int y);
   std::vector<uint32_t> column(Window window, int x, int y, int count);
@@ -62,6 +85,7 @@ class XServer {
 
  private:
   bool start_server(const XServerOptions& options);
+  bool start_compositor();
   bool start_window_manager();
 
   int number_ = -1;
@@ -69,6 +93,9 @@ class XServer {
   pid_t server_pid_ = -1;
   pid_t wm_pid_ = -1;
   Display* display_ = nullptr;
+  XServerKind kind_ = XServerKind::Xvfb;
+  ScratchDir files_;        // xorg.conf, the compositor's configuration and run-time folder
+  std::string compositor_socket_;
 };
 
 // Polls until done() answers true or timeout_ms has passed; answers done()'s last value.
