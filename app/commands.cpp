@@ -1,5 +1,5 @@
 // The door between host names and the shell: which names may be put into a
-// command line at all.
+// command line at all, and the command lines built from them.
 #include "app/commands.hpp"
 
 #include <cstdio>
@@ -44,3 +44,22 @@ bool hostNameIsSafe(const Text& name, Text* why) {
 }
 
 bool hostNameUsable(const HostRecord& host) { return host.nameSafe && hostNameIsSafe(host.name); }
+
+namespace {
+
+// The name placed between before and after, or nothing for a refused name.
+Text withHost(const HostRecord& host, const Text& before, const Text& after) {
+  return hostNameUsable(host) ? before + host.name + after : Text();
+}
+
+}  // namespace
+
+Text lookupCommand(const HostRecord& host) { return withHost(host, "nslookup ", ""); }
+
+Text scanCommand(const HostRecord& host) { return withHost(host, "nmap ", ""); }
+
+Text pingCommand(const HostRecord& host) { return withHost(host, "ping ", " -c 1"); }
+
+Text ftpCommand(const HostRecord& host) { return withHost(host, launcherCommand + " \"ftp -nv ", "\""); }
+
+Text sshCommand(const HostRecord& host) { return withHost(host, launcherCommand + " \"ssh -X root@", "\""); }

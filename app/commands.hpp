@@ -1,5 +1,7 @@
 #pragma once
-// Host names and the shell.
+// The one door between host names and the shell: every command line the
+// monitor runs is built here, and none is built for a name the shell or a
+// tool could read as more than a host.
 #include "app/hosts.hpp"
 #include "app/text.hpp"
 
@@ -10,3 +12,12 @@ bool hostNameIsSafe(const Text& name, Text* why = nullptr);
 // Whether a command may name this host: its name was accepted when it was
 // added and still passes (the record may have been changed since).
 bool hostNameUsable(const HostRecord& host);
+
+// The command lines run for a host; each is empty when its name may not be used.
+Text lookupCommand(const HostRecord& host);  // nslookup NAME
+Text scanCommand(const HostRecord& host);    // nmap NAME
+Text pingCommand(const HostRecord& host);    // ping NAME -c 1
+// What the FTP (SSH) button hands to the shell: launcherCommand, a blank and
+// the quoted client command.
+Text ftpCommand(const HostRecord& host);
+Text sshCommand(const HostRecord& host);

@@ -17,8 +17,9 @@ void applyPingLine(HostRecord& host, const Text& line) {
 }
 
 void sampleLatency(HostRecord& host) {
-  if (!hostNameUsable(host)) return;
-  StreamHandle ping = openCommandPipe("ping " + host.name + " -c 1", PipeMode::Tool);
+  const Text command = pingCommand(host);
+  if (command.empty()) return;
+  StreamHandle ping = openCommandPipe(command, PipeMode::Tool);
   Text line;
   while (!atEndOfInput(ping)) {
     readLine(ping, line);

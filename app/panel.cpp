@@ -82,16 +82,15 @@ void topButtons(HostRecord& host, int32_t t) {
 }
 
 void portLines(const HostRecord& host, int32_t t) {
-  // A name that is not safe for the shell gets no client buttons at all.
-  bool clients = hostNameUsable(host);
+  // A name that is not safe for the shell has no client commands, so no buttons.
+  const Text ftp = ftpCommand(host), ssh = sshCommand(host);
   for (int i = 1; i <= 9; ++i) {
     int32_t y = t + 52 + 15 * i;
     const Text& line = host.portLines[i];
     setTextColor(lightText);
     if (!line.empty()) drawLabel(70, float(y), line);
-    if (!clients) continue;
-    if (reportsOpenFtp(line)) clientButton(y, "FTP-Client", 13, ftpCommand(host));
-    if (reportsOpenSsh(line)) clientButton(y, "SSH-Client", 14, sshCommand(host));
+    if (!ftp.empty() && reportsOpenFtp(line)) clientButton(y, "FTP-Client", 13, ftp);
+    if (!ssh.empty() && reportsOpenSsh(line)) clientButton(y, "SSH-Client", 14, ssh);
   }
 }
 
@@ -104,14 +103,6 @@ void pingWhenDue(HostRecord& host) {
 }
 
 }  // namespace
-
-Text ftpCommand(const HostRecord& host) {
-  return launcherCommand + " \"ftp -nv " + host.name + "\"";
-}
-
-Text sshCommand(const HostRecord& host) {
-  return launcherCommand + " \"ssh -X root@" + host.name + "\"";
-}
 
 void drawHostPanel(HostRecord& host, uint16_t top) {
   int32_t t = top;  // signed: the separator above the first panel lies at -3

@@ -64,17 +64,18 @@ void applyScanLine(HostRecord& host, const Text& line, uint8_t& count) {
 }
 
 void probeHost(HostRecord& host) {
-  if (!hostNameUsable(host)) return;  // never put such a name into a command line
+  const Text lookupLine = lookupCommand(host), scanLine = scanCommand(host);
+  if (lookupLine.empty() || scanLine.empty()) return;  // a refused name is never probed
   Text line;
 
-  StreamHandle lookup = openCommandPipe("nslookup " + host.name, PipeMode::Tool);
+  StreamHandle lookup = openCommandPipe(lookupLine, PipeMode::Tool);
   while (!atEndOfInput(lookup)) {
     readLine(lookup, line);
     applyLookupLine(host, line);
   }
   closeStream(lookup);
 
-  StreamHandle scan = openCommandPipe("nmap " + host.name, PipeMode::Tool);
+  StreamHandle scan = openCommandPipe(scanLine, PipeMode::Tool);
   uint8_t count = 0;
   while (!atEndOfInput(scan)) {
     readLine(scan, line);

@@ -2,6 +2,7 @@
 // buttons, the unreachable notice and the separators.
 #include "app/ui/ui_support.hpp"
 
+#include "app/commands.hpp"
 #include "app/panel.hpp"
 #include "app/window.hpp"
 #include "gfx/screen.hpp"
