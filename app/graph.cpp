@@ -4,22 +4,18 @@
 #include "app/graph.hpp"
 
 #include "app/paint.hpp"
+#include "app/palette.hpp"
 
 namespace {
 
-constexpr uint32_t grey = 0xFF888B8B;
-constexpr uint32_t white = 0xFFFFFFFF;
-constexpr uint32_t black = 0xFF000000;
-constexpr uint32_t good = 0xFF00C800;
-constexpr uint32_t bad = 0xFFC80000;
-constexpr uint32_t tooltipText = 0xFF010101;
+constexpr uint16_t dashed = 0xFF00;  // style of the newest value's line
 
 constexpr int newest = latencySlots - 1;
 
 int64_t sampleX(int k) { return 3 * k + 450; }
 
 // A sample is good when it answered within 20 ms; missing (0) is bad.
-uint32_t sampleColor(double v) { return 0 < v && v <= 20 ? good : bad; }
+uint32_t sampleColor(double v) { return 0 < v && v <= 20 ? goodSample : badSample; }
 
 void tooltip(const HostRecord& host, int32_t t) {
   if (!(t < mouseY && mouseY < t + 200)) return;
@@ -27,12 +23,12 @@ void tooltip(const HostRecord& host, int32_t t) {
     if (host.latency[k] == 0) continue;
     if (!(sampleX(k) - 2 < mouseX && mouseX < sampleX(k) + 2)) continue;
     float x = float(sampleX(k));
-    drawSegment(x, float(t), x, float(t + 196), grey);
+    drawSegment(x, float(t), x, float(t + 196), separatorGrey);
     int64_t n = int64_t(host.timeStamps[k].size());
     // Sized for the time stamp; the value above it may be wider.
     fillBox(float(mouseX + 10), float(mouseY - 2), float(mouseX + 8 * n + 14),
-            float(mouseY + 30), grey);
-    setTextColor(tooltipText);
+            float(mouseY + 30), separatorGrey);
+    setTextColor(darkText);
     drawLabel(float(mouseX + 12), float(mouseY), formatNumber(host.latency[k], "0.##") + " ms");
     drawLabel(float(mouseX + 12), float(mouseY + 15), host.timeStamps[k]);
   }
@@ -41,8 +37,8 @@ void tooltip(const HostRecord& host, int32_t t) {
 }  // namespace
 
 void drawGraphFrame(const HostRecord&, int32_t top) {
-  drawSegment(400, float(top), 400, float(top + 197), grey);
-  fillBox(401, float(top + 1), float(screenWidth), float(top + 196), white);
+  drawSegment(400, float(top), 400, float(top + 197), separatorGrey);
+  fillBox(401, float(top + 1), float(screenWidth), float(top + 196), graphBackground);
 }
 
 void drawGraph(const HostRecord& host, int32_t top) {
@@ -51,7 +47,7 @@ void drawGraph(const HostRecord& host, int32_t top) {
   for (int k = 1; k <= newest; ++k)
     if (latency[k] > m) m = latency[k];
 
-  setTextColor(black);
+  setTextColor(graphLabels);
   drawLabel(405, float(top + 182), "0 ms");
   drawLabel(405, float(top + 2), formatNumber(m, "0.#") + " ms");
 
@@ -62,7 +58,7 @@ void drawGraph(const HostRecord& host, int32_t top) {
     auto y = [&](double v) { return toCoordinate(base - s * v); };
 
     float yc = y(latency[newest]);
-    drawSegment(401, yc, 800, yc, grey, 0xFF00);
+    drawSegment(401, yc, 800, yc, separatorGrey, dashed);
     drawLabel(735, yc, formatNumber(latency[newest], "0.##") + " ms");
 
     for (int k = 2; k <= newest; ++k)

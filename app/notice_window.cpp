@@ -10,6 +10,7 @@
 
 #include "app/config.hpp"
 #include "app/paint.hpp"
+#include "app/palette.hpp"
 #include "app/window.hpp"
 #include "gfx/console.hpp"
 #include "gfx/draw.hpp"
@@ -17,9 +18,6 @@
 
 namespace {
 
-constexpr uint32_t background = 0xFF1E1E1E;
-constexpr uint32_t textColor = 0xFFF5FFFF;
-constexpr uint32_t noticeColor = 0xFFE06C75;
 constexpr int32_t margin = 8, lineHeight = 14, columns = (800 - 2 * margin) / 8;
 
 // What the window shows, already in the font's code page; the first line
@@ -77,9 +75,9 @@ void addWrapped(const Text& text) {
 void drawNotice() {
   screen_lock();
   console_clear(CLEAR_DEFAULT);
-  fillBox(0, 0, float(screenWidth), float(screenHeight), background);
+  fillBox(0, 0, float(screenWidth), float(screenHeight), windowBackground);
   for (size_t i = 0; i < shownLines.size(); ++i) {
-    setTextColor(i == 0 ? noticeColor : textColor);
+    setTextColor(i == 0 ? noticeRed : lightText);
     drawLabel(float(margin), float(margin + int32_t(i) * lineHeight), shownLines[i]);
   }
   screen_unlock(-1, -1);

@@ -7,7 +7,7 @@
 // Drawing as every panel does it: solid, absolute coordinates, colours ARGB.
 void fillBox(float x1, float y1, float x2, float y2, uint32_t color);
 void drawSegment(float x1, float y1, float x2, float y2, uint32_t color,
-                 uint16_t style = 0xFFFF);
+                 uint16_t style = 0xFFFF);  // unbroken
 void setTextColor(uint32_t color);
 // Text in the current foreground colour, top-left of its first cell at (x, y).
 void drawLabel(float x, float y, const Text& text);

@@ -11,15 +11,32 @@
 #include "app/graph.hpp"
 #include "app/latency.hpp"
 #include "app/paint.hpp"
+#include "app/palette.hpp"
 #include "app/probe.hpp"
 
 namespace {
 
-constexpr uint32_t buttonFace = 0xFF0066CC;
-constexpr uint32_t lightText = 0xFFF5FFFF;  // also the face under the pointer
-constexpr uint32_t darkText = 0xFF010101;
-constexpr uint32_t separator = 0xFF888B8B;
-constexpr uint32_t warning = 0xFFE06C75;
+// A button's face spans [left, right] across; the pointer takes it at
+// hitLeft < x <= hitRight (the reload button only from its label on), and
+// its label starts at labelX.
+struct ButtonSpan {
+  int32_t left, right, hitLeft, hitRight, labelX;
+};
+constexpr ButtonSpan reloadButton{0, 100, 20, 99, 20};
+constexpr ButtonSpan intervalButton{120, 230, 120, 229, 128};
+constexpr ButtonSpan clientButtonSpan{300, 390, 300, 389, 306};
+
+bool pointerOver(const ButtonSpan& b, int32_t top, int32_t bottom) {
+  return b.hitLeft < mouseX && mouseX <= b.hitRight && top < mouseY && mouseY < bottom;
+}
+
+// A face from top to bottom with its label at labelY.
+void drawButton(const ButtonSpan& b, int32_t top, int32_t bottom, int32_t labelY, const Text& label,
+                uint32_t face, uint32_t text) {
+  fillBox(float(b.left), float(top), float(b.right), float(bottom), face);
+  setTextColor(text);
+  drawLabel(float(b.labelX), float(labelY), label);
+}
 
 constexpr double slowDebounce = 1.0;   // reload and client buttons
 constexpr double fastDebounce = 0.25;  // interval button
@@ -42,37 +59,26 @@ void runClient(const Text& command) {
 
 // FTP or SSH button beside the port line at y. The SSH face is one row taller.
 void clientButton(int32_t y, const char* label, int32_t faceBottom, const Text& command) {
-  fillBox(300, float(y), 390, float(y + faceBottom), buttonFace);
-  setTextColor(lightText);
-  drawLabel(306, float(y), label);
-  if (300 < mouseX && mouseX <= 389 && y < mouseY && mouseY < y + 14) {
-    fillBox(300, float(y), 390, float(y + 14), lightText);
-    setTextColor(darkText);
-    drawLabel(306, float(y), label);
+  drawButton(clientButtonSpan, y, y + faceBottom, y, label, buttonFace, lightText);
+  if (pointerOver(clientButtonSpan, y, y + 14)) {
+    drawButton(clientButtonSpan, y, y + 14, y, label, lightText, darkText);
     if (clickAccepted(slowDebounce)) runClient(command);
   }
 }
 
 void topButtons(HostRecord& host, int32_t t) {
-  fillBox(0, float(t + 1), 100, float(t + 19), buttonFace);
-  fillBox(120, float(t + 1), 230, float(t + 19), buttonFace);
-  setTextColor(lightText);
-  drawLabel(20, float(t + 3), "Neuladen");
-  drawLabel(128, float(t + 3), intervalLabel(host));
+  drawButton(reloadButton, t + 1, t + 19, t + 3, "Neuladen", buttonFace, lightText);
+  drawButton(intervalButton, t + 1, t + 19, t + 3, intervalLabel(host), buttonFace, lightText);
 
-  bool inBand = t < mouseY && mouseY < t + 19;
-  if (inBand && 20 < mouseX && mouseX <= 99) {
-    fillBox(0, float(t + 1), 100, float(t + 19), lightText);
-    setTextColor(darkText);
-    drawLabel(20, float(t + 3), "Neuladen");
+  if (pointerOver(reloadButton, t, t + 19)) {
+    drawButton(reloadButton, t + 1, t + 19, t + 3, "Neuladen", lightText, darkText);
     if (clickAccepted(slowDebounce)) {
       probeHost(host);
       lastClickTime = wallClock();  // counted from the end of the probe
     }
-  } else if (inBand && 120 < mouseX && mouseX <= 229) {
-    fillBox(120, float(t + 1), 230, float(t + 19), lightText);
-    setTextColor(darkText);
-    drawLabel(128, float(t + 3), intervalLabel(host));  // the new value shows next frame
+  } else if (pointerOver(intervalButton, t, t + 19)) {
+    // The new value shows next frame.
+    drawButton(intervalButton, t + 1, t + 19, t + 3, intervalLabel(host), lightText, darkText);
     if (clickAccepted(fastDebounce)) {
       host.pingInterval = int8_t(host.pingInterval + 1);
       if (host.pingInterval > 10) host.pingInterval = 1;
@@ -113,19 +119,19 @@ void drawHostPanel(HostRecord& host, uint16_t top) {
   drawLabel(10, float(t + 35), "Alias: " + host.canonicalName);
   drawLabel(10, float(t + 50), "IP:    " + host.address);
 
-  drawSegment(0, float(t + 65), 400, float(t + 65), separator);
+  drawSegment(0, float(t + 65), 400, float(t + 65), separatorGrey);
   drawLabel(10, float(t + 67), "NMAP:");
   portLines(host, t);
 
   if (host.reachable == 0) {
     // A refused name was never probed, so nothing is known about the host.
     bool refused = !hostNameUsable(host);
-    setTextColor(warning);
+    setTextColor(noticeRed);
     drawLabel(70, float(t + 67), refused ? "Name abgelehnt" : "Host nicht erreichbar");
   }
 
-  drawSegment(0, float(t - 3), float(screenWidth), float(t - 3), separator);
-  drawSegment(0, float(t), float(screenWidth), float(t), separator);
+  drawSegment(0, float(t - 3), float(screenWidth), float(t - 3), separatorGrey);
+  drawSegment(0, float(t), float(screenWidth), float(t), separatorGrey);
 
   drawGraphFrame(host, t);
   pingWhenDue(host);

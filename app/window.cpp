@@ -6,16 +6,16 @@
 
 #include "app/hosts.hpp"
 #include "app/paint.hpp"
+#include "app/palette.hpp"
 #include "app/panel.hpp"
 #include "gfx/console.hpp"
 #include "gfx/draw.hpp"
+#include "gfx/input.hpp"
 #include "gfx/screen.hpp"
 
 namespace {
 
-constexpr uint32_t background = 0xFF1E1E1E;
 constexpr int32_t panelHeight = 200;
-const char closeBoxKey[] = "\xFFk";
 volatile sig_atomic_t stopSignalSeen = 0;
 
 void noteStopSignal(int signal) { stopSignalSeen = signal; }
@@ -42,7 +42,7 @@ bool selectFontHeight(int32_t h) {
 void drawFrame() {
   screen_lock();
   console_clear(CLEAR_DEFAULT);
-  fillBox(0, 0, float(screenWidth), float(screenHeight), background);
+  fillBox(0, 0, float(screenWidth), float(screenHeight), windowBackground);
   for (int i = 0; i < hostCount; ++i) drawHostPanel(hosts[i], uint16_t(i * panelHeight));
   screen_unlock(-1, -1);
 }
@@ -74,6 +74,6 @@ void mainLoop(void (*draw)()) {
     mouseWheel = wheel;
     mouseButtons = buttons;
     draw();
-    if (console_read_key() == closeBoxKey) return;
+    if (console_read_key() == KEY_CLOSE_BOX_TEXT) return;
   }
 }

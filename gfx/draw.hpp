@@ -6,6 +6,14 @@
 // flags & 7: 2 or 5 first point relative to the pen, 1 second relative to the
 // first, 3 both; 0, 4, 6, 7 absolute.
 constexpr uint32_t COORD_COLOR_OMITTED = 0x80000000u;
+constexpr uint32_t COORD_ABSOLUTE = 0u;
+constexpr uint32_t COORD_ABSOLUTE_AT = 4u;  // absolute too: a text's top-left as given
+
+// draw_line kinds and the style of an unbroken line (one bit per pixel).
+constexpr int32_t DRAW_SEGMENT = 0;
+constexpr int32_t DRAW_OUTLINE = 1;
+constexpr int32_t DRAW_FILLED_BOX = 2;
+constexpr uint16_t LINE_SOLID = 0xFFFF;
 
 // kind 0 = line, 2 = filled box, other = outline. Clipped to the view.
 void draw_line(void* target, uint32_t color, int32_t kind, uint16_t style, uint32_t flags,
@@ -16,5 +24,7 @@ constexpr int32_t CLEAR_DEFAULT = int32_t(0xFFFF0000u);
 void screen_clear(int32_t mode);
 
 // flags bit 0: foreground omitted, bit 1: background omitted.
+constexpr uint32_t COLOR_FOREGROUND_OMITTED = 1u;
+constexpr uint32_t COLOR_BACKGROUND_OMITTED = 2u;
 // Returns the previous foreground (as ARGB at 16 bits).
 uint32_t color_set(uint32_t foreground, uint32_t background, uint32_t flags);

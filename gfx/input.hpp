@@ -4,6 +4,9 @@
 #include <string>
 
 constexpr int32_t KEY_CLOSE_BOX = 0x6BFF;
+// The same key as key text: 255 and the scan code.
+constexpr char KEY_CLOSE_BOX_TEXT[] = {char(KEY_CLOSE_BOX & 0xFF), char(KEY_CLOSE_BOX >> 8), '\0'};
+static_assert((KEY_CLOSE_BOX & 0xFF) == 0xFF);
 
 extern int32_t key_hit_flag;
 
