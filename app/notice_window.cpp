@@ -91,10 +91,8 @@ bool openNoticeWindow() {
   screenHeight = 200;
   screen_set_title("tandrel: keine Hosts");
   if (screen_open(screenWidth, screenHeight, 32, 1, 0, 0) != 0) return false;
-  const char* driver = "";
-  screen_info(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &driver);
   // A frame buffer nobody sees would wait for a close box forever.
-  if (std::strcmp(driver, null_driver.name) == 0) {
+  if (!screen_shown()) {
     screen_close();
     return false;
   }

@@ -7,7 +7,7 @@
 #include "gfx/data_block.hpp"
 #include "gfx/draw_context.hpp"
 #include "gfx/frame_record.hpp"
-#include "gfx/screen.hpp"
+#include "gfx/screen_driver.hpp"
 #include "gfx/text.hpp"
 
 namespace {
@@ -40,21 +40,11 @@ int32_t fail_open() {
   return 1;
 }
 
-}  // namespace
-
-int32_t screen_open(int32_t width, int32_t height, int32_t depth, int32_t pages, int32_t flags,
-                    int32_t refresh) {
-  if (width <= 0 || height <= 0 || width > SCREEN_MAX_SIZE || height > SCREEN_MAX_SIZE) return 1;
-  if (!depth_valid(depth)) return 1;
-  if (pages <= 0) pages = 1;
-  return mode_set(-1, width, height, depth, 1, pages, 1.0f, refresh,
-                  data_block + DATA_PALETTE_256, &font_8x8, flags, width / 8, height / 8);
-}
-
-int32_t mode_set(int32_t mode, int32_t width, int32_t height, int32_t depth, int32_t scanline_size,
-                 int32_t pages, float aspect, int32_t refresh, const uint8_t* palette,
-                 const FontDescriptor* font, int32_t flags, int32_t text_columns,
-                 int32_t text_rows) {
+// Opens a screen of the given size, rows repeated scanline_size times, or
+// with width or height 0 closes the open one.
+int32_t mode_set(int32_t width, int32_t height, int32_t depth, int32_t scanline_size, int32_t pages,
+                 int32_t refresh, const uint8_t* palette, const FontDescriptor* font, int32_t flags,
+                 int32_t text_columns, int32_t text_rows) {
   if (flags >= 0 && (flags & SCREEN_SHAPED)) flags |= 0x1C;
   const bool closing = width == 0 || height == 0;
   // Sizes whose pitch or pixel routines would not fit the frame buffer are
@@ -80,14 +70,12 @@ int32_t mode_set(int32_t mode, int32_t width, int32_t height, int32_t depth, int
   }
   screen_context = s;  // half-built from here on: fail_open frees it
   s->serial = ++serial_counter;
-  s->mode = mode;
   s->width = width;
   s->height = height;
   if (flags >= 0 && (flags & SCREEN_OPENGL) && depth < 16) depth = 16;
   s->default_palette = palette;
   s->scanline_size = scanline_size;
   s->font = font;
-  s->aspect = aspect != 0 ? aspect : float(double(float(height) / float(width)) * 1.3333333333333333);
   if (depth == 15 || depth == 16) {
     s->depth = 16;
     s->bytes_per_pixel = 2;
@@ -109,7 +97,6 @@ int32_t mode_set(int32_t mode, int32_t width, int32_t height, int32_t depth, int
   if (!screen_context_alloc(s, pages)) return fail_open();
   if (flags != SCREEN_NULL) {
     if (flags & SCREEN_ALPHA) s->flags |= CONTEXT_ALPHA;
-    if (flags & SCREEN_OPENGL) s->flags |= CONTEXT_OPENGL;
     if (flags & SCREEN_PRIORITY) s->flags |= CONTEXT_PRIORITY;
   }
   data_block_unpack();  // a failed unpack leaves blank glyphs, the screen still opens
@@ -140,7 +127,18 @@ int32_t mode_set(int32_t mode, int32_t width, int32_t height, int32_t depth, int
   return 0;
 }
 
+}  // namespace
+
+int32_t screen_open(int32_t width, int32_t height, int32_t depth, int32_t pages, int32_t flags,
+                    int32_t refresh) {
+  if (width <= 0 || height <= 0 || width > SCREEN_MAX_SIZE || height > SCREEN_MAX_SIZE) return 1;
+  if (!depth_valid(depth)) return 1;
+  if (pages <= 0) pages = 1;
+  return mode_set(width, height, depth, 1, pages, refresh, data_block + DATA_PALETTE_256, &font_8x8,
+                  flags, width / 8, height / 8);
+}
+
 void screen_close() {
   if (!screen_context) return;
-  mode_set(-1, 0, 0, 0, 1, 1, 1.0f, 0, nullptr, nullptr, 0, 0, 0);
+  mode_set(0, 0, 0, 1, 1, 0, nullptr, nullptr, 0, 0, 0);
 }

@@ -4,7 +4,7 @@
 
 #include "app/panel.hpp"
 #include "app/window.hpp"
-#include "gfx/screen.hpp"
+#include "gfx/screen_driver.hpp"
 
 using namespace ui;
 
