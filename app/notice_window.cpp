@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/config.hpp"
+#include "app/messages.hpp"
 #include "app/paint.hpp"
 #include "app/window.hpp"
 #include "gfx/console.hpp"
@@ -89,7 +90,7 @@ void drawNotice() {
 bool openNoticeWindow() {
   screenWidth = 800;
   screenHeight = 200;
-  screen_set_title("tandrel: keine Hosts");
+  screen_set_title(programMessage("keine Hosts"));
   if (screen_open(screenWidth, screenHeight, 32, 1, 0, 0) != 0) return false;
   // A frame buffer nobody sees would wait for a close box forever.
   if (!screen_shown()) {

@@ -26,9 +26,13 @@ struct FontDescriptor {
   const uint8_t* glyphs;  // 256 glyphs of height bytes, bit 0 leftmost
 };
 
+// 0 on success; 1 with no screen open, and screen_failure says why.
 int32_t screen_open(int32_t width, int32_t height, int32_t depth, int32_t pages,
                     int32_t flags, int32_t refresh);
 void screen_close();
+// Why the last screen_open failed, in words for the user ("DISPLAY ist nicht
+// gesetzt"); "" after one that succeeded.
+const char* screen_failure();
 // True while the open screen is shown on a display; false without a screen
 // and on the Null driver, whose frame buffer nobody sees.
 bool screen_shown();
@@ -39,6 +43,9 @@ void screen_unlock(int32_t first_row, int32_t last_row);
 
 void screen_set_title(std::string_view title);
 const char* screen_title();  // the current title, or null when none was set
+// The program's name, put before the messages the graphics layer writes on
+// standard error itself ("NAME: ..."); none until set. At most 31 bytes.
+void screen_set_program_name(const char* name);
 
 // Any pointer may be null. Without a screen: the desktop, pitch 0, name "".
 void screen_info(int32_t* width, int32_t* height, int32_t* depth, int32_t* bytes_per_pixel,

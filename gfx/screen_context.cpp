@@ -16,6 +16,7 @@ namespace {
 char title_buffer[128];
 const char* current_title = nullptr;
 char preferred_driver[32];  // empty: none
+char program_name[32];      // empty: none; set before any screen, read by error handlers
 
 // Pages keep the address of their allocation in the 8 bytes before the
 // 16-byte aligned start.
@@ -46,6 +47,27 @@ void screen_set_title(std::string_view title) {
 }
 
 const char* screen_title() { return current_title; }
+
+void screen_set_program_name(const char* name) {
+  std::snprintf(program_name, sizeof program_name, "%s", name ? name : "");
+}
+
+const char* screen_program_name() { return program_name; }
+
+void screen_report(const char* line) {
+  char message[512];
+  size_t n = 0;
+  auto append = [&](const char* text) {
+    while (*text && n < sizeof message) message[n++] = *text++;
+  };
+  if (program_name[0]) {
+    append(program_name);
+    append(": ");
+  }
+  append(line);
+  ssize_t written = write(STDERR_FILENO, message, n);
+  (void)written;
+}
 
 const char* screen_preferred_driver() { return preferred_driver[0] ? preferred_driver : nullptr; }
 

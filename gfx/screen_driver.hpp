@@ -102,6 +102,17 @@ void screen_mark_all_dirty();
 const DisplayDriver* driver_select(const DisplayDriver* const* list, const char* name,
                                    const char* title, int32_t width, int32_t height,
                                    int32_t depth, int32_t refresh, int32_t flags);
+// Records why opening the screen failed, printf-style, for screen_failure.
+// The first reason of a screen_open counts: the fallbacks tried after it
+// fail for reasons of their own.
+void screen_fail(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// The name set by screen_set_program_name, "" when none was.
+const char* screen_program_name();
+// Writes line on standard error after "NAME: ", in one write. Safe where
+// only async-signal-safe calls are allowed (Xlib's I/O error handler).
+void screen_report(const char* line);
+
 // The driver screen_open asks for before $ZORGFX (null: none).
 void screen_set_preferred_driver(const char* name);
 const char* screen_preferred_driver();
