@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/commands.hpp"
+#include "app/messages.hpp"
 #include "app/probe.hpp"
 #include "app/streams.hpp"
 
@@ -44,8 +45,8 @@ void (*probeNewHost)(HostRecord& host) = probeHost;
 
 void addHost(const Text& line) {
   if (hostCount >= hostSlots) {
-    std::fprintf(stderr, "tandrel: %s wird ignoriert: es sind höchstens %d Hosts möglich\n",
-                 hostInFile(line).c_str(), hostSlots);
+    reportMessage(hostInFile(line) + " wird ignoriert: es sind höchstens " +
+                  integerText(int32_t(hostSlots)) + " Hosts möglich");
     return;
   }
   HostRecord& host = hosts[hostCount];
@@ -55,8 +56,7 @@ void addHost(const Text& line) {
   if (host.nameSafe)
     probeNewHost(host);
   else
-    std::fprintf(stderr, "tandrel: %s wird nicht abgefragt: %s\n", hostInFile(line).c_str(),
-                 why.c_str());
+    reportMessage(hostInFile(line) + " wird nicht abgefragt: " + why);
   host.lastPingTime = hostCount;
   host.pingInterval = 2;
   ++hostCount;
@@ -80,14 +80,14 @@ Text noHostsMessage(const Text& fileName) {
   // A directory opens like a file and reads as empty; say what it is instead.
   struct stat info;
   if (stat(fileName.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-    return "tandrel: " + fileName +
-           " ist ein Verzeichnis, keine Datei; ohne Hosts gibt es nichts anzuzeigen.";
+    return programMessage(fileName +
+                          " ist ein Verzeichnis, keine Datei; ohne Hosts gibt es nichts anzuzeigen.");
   const StreamHandle file = openInputFile(fileName);
   if (file == 0)
-    return "tandrel: Die Konfigurationsdatei " + fileName +
-           " fehlt oder ist nicht lesbar; ohne Hosts gibt es nichts anzuzeigen.";
+    return programMessage("Die Konfigurationsdatei " + fileName +
+                          " fehlt oder ist nicht lesbar; ohne Hosts gibt es nichts anzuzeigen.");
   closeStream(file);
-  return "tandrel: " + fileName +
-         " nennt keinen Host: nach der ersten Zeile (dem Startbefehl für das Terminal) "
-         "folgt keine Zeile ohne „#“.";
+  return programMessage(fileName +
+                        " nennt keinen Host: nach der ersten Zeile (dem Startbefehl für das "
+                        "Terminal) folgt keine Zeile ohne „#“.");
 }

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "app/messages.hpp"
+
 namespace {
 
 const char fileName[] = "tandrel.cfg";
@@ -66,6 +68,6 @@ ConfigLookup findConfiguration() {
 }
 
 Text noConfigurationMessage() {
-  return Text("tandrel: Keine Konfigurationsdatei ") + fileName +
-         " gefunden; ohne Hosts gibt es nichts anzuzeigen.";
+  return programMessage(Text("Keine Konfigurationsdatei ") + fileName +
+                        " gefunden; ohne Hosts gibt es nichts anzuzeigen.");
 }

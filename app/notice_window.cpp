@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/config.hpp"
+#include "app/messages.hpp"
 #include "app/paint.hpp"
 #include "app/palette.hpp"
 #include "app/window.hpp"
@@ -87,12 +88,10 @@ void drawNotice() {
 bool openNoticeWindow() {
   screenWidth = 800;
   screenHeight = 200;
-  screen_set_title("tandrel: keine Hosts");
+  screen_set_title(programMessage("keine Hosts"));
   if (screen_open(screenWidth, screenHeight, 32, 1, 0, 0) != 0) return false;
-  const char* driver = "";
-  screen_info(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &driver);
   // A frame buffer nobody sees would wait for a close box forever.
-  if (std::strcmp(driver, null_driver.name) == 0) {
+  if (!screen_shown()) {
     screen_close();
     return false;
   }

@@ -18,7 +18,7 @@
 
 #include "app/hosts.hpp"
 #include "app/window.hpp"
-#include "gfx/screen.hpp"
+#include "gfx/screen_driver.hpp"
 #include "bench/ratio_reporter.hpp"
 
 namespace {

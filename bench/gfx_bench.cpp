@@ -14,7 +14,7 @@
 
 #include "gfx/draw.hpp"
 #include "gfx/draw_context.hpp"
-#include "gfx/screen.hpp"
+#include "gfx/screen_driver.hpp"
 #include "gfx/text.hpp"
 
 namespace {

@@ -18,7 +18,7 @@
 #include "draw_shadow.hpp"
 #include "gfx/draw.hpp"
 #include "gfx/draw_context.hpp"
-#include "gfx/screen.hpp"
+#include "gfx/screen_driver.hpp"
 #include "gfx/text.hpp"
 
 namespace {

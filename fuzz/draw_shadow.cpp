@@ -9,7 +9,7 @@
 
 #include "check.hpp"
 #include "gfx/draw.hpp"
-#include "gfx/screen.hpp"
+#include "gfx/screen_driver.hpp"
 #include "gfx/text.hpp"
 
 uint32_t* page() { return reinterpret_cast<uint32_t*>(screen_context->pages[0]); }

@@ -8,7 +8,7 @@
 #include "gfx/draw_context.hpp"
 #include "gfx/frame_record.hpp"
 #include "gfx/input.hpp"
-#include "gfx/screen.hpp"
+#include "gfx/screen_driver.hpp"
 #include "gfx/text.hpp"
 
 namespace {

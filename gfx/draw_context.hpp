@@ -4,7 +4,7 @@
 // and dirty-row marking. Internal to the graphics layer.
 #include <cstdint>
 
-#include "gfx/screen.hpp"
+#include "gfx/screen_driver.hpp"
 
 struct DrawContext;
 

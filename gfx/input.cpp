@@ -7,7 +7,7 @@
 #include <sys/select.h>
 
 #include "gfx/draw_context.hpp"
-#include "gfx/screen.hpp"
+#include "gfx/screen_driver.hpp"
 
 int32_t key_hit_flag = 0;
 

@@ -1,7 +1,7 @@
 // The display drivers a screen can use and how one is chosen.
 #include <strings.h>
 
-#include "gfx/screen.hpp"
+#include "gfx/screen_driver.hpp"
 #include "gfx/x11/driver.hpp"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "gfx/draw_context.hpp"
 #include "gfx/frame_record.hpp"
-#include "gfx/screen.hpp"
+#include "gfx/screen_driver.hpp"
 
 void screen_lock() {
   ScreenContext* s = screen_context;

@@ -4,7 +4,7 @@
 #include "gfx/data_block.hpp"
 #include "gfx/draw_context.hpp"
 #include "gfx/frame_record.hpp"
-#include "gfx/screen.hpp"
+#include "gfx/screen_driver.hpp"
 
 namespace {
 

@@ -20,9 +20,7 @@ namespace {
 // Xlib calls this when the connection breaks; it must not return, and Xlib
 // must not be entered again, so no exit handlers run.
 int connection_lost(Display*) {
-  static const char message[] = "tandrel: Die Verbindung zum X-Server ist abgebrochen. Programmende.\n";
-  ssize_t written = write(STDERR_FILENO, message, sizeof message - 1);
-  (void)written;
+  screen_report("Die Verbindung zum X-Server ist abgebrochen. Programmende.\n");
   _exit(1);
 }
 
@@ -32,12 +30,9 @@ int protocol_error(Display* display, XErrorEvent* error) {
   char text[128] = "";
   XGetErrorText(display, error->error_code, text, int(sizeof text));
   char message[256];
-  int n = snprintf(message, sizeof message, "tandrel: X-Fehler: %s (Anfrage %d.%d)\n", text,
-                   int(error->request_code), int(error->minor_code));
-  if (n > 0) {
-    ssize_t written = write(STDERR_FILENO, message, size_t(n) < sizeof message ? size_t(n) : sizeof message - 1);
-    (void)written;
-  }
+  snprintf(message, sizeof message, "X-Fehler: %s (Anfrage %d.%d)\n", text, int(error->request_code),
+           int(error->minor_code));
+  screen_report(message);
   return 0;
 }
 
@@ -74,7 +69,10 @@ int32_t fallback_height(int32_t height) {
 
 int x11_init(const char* title, int32_t width, int32_t height, int32_t depth, int32_t refresh,
              int32_t flags) {
-  if (flags & SCREEN_OPENGL) return -1;
+  if (flags & SCREEN_OPENGL) {
+    screen_fail("OpenGL wird nicht unterstützt");
+    return -1;
+  }
   if (x11.display || x11.sync_created) x11_exit();
   x11 = X11State{};
   x11_process_setup();
@@ -114,6 +112,7 @@ int x11_init(const char* title, int32_t width, int32_t height, int32_t depth, in
   pthread_mutex_lock(&x11.mutex);
   x11_running = true;
   if (pthread_create(&x11.thread, nullptr, x11_update_thread, nullptr) != 0) {
+    screen_fail("der Thread, der das Bild sendet, ließ sich nicht starten");
     x11_running = false;
     pthread_mutex_unlock(&x11.mutex);
     x11_exit();

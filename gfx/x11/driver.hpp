@@ -3,7 +3,7 @@
 #include <ctime>
 #include <cstdint>
 
-#include "gfx/screen.hpp"
+#include "gfx/screen_driver.hpp"
 
 extern const DisplayDriver x11_driver;
 

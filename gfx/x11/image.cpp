@@ -194,7 +194,11 @@ int image_open() {
   Display* d = x11.display;
   bool full = x11.flags & SCREEN_FULLSCREEN;
   x11.converter = converter_choose(x11.depth_requested, x11.visual_bpp, visual_red_low(), image_lookup16());
-  if (!x11.converter) return -1;
+  if (!x11.converter) {
+    screen_fail("kein Umwandler von %d Bit in das Pixelformat der Anzeige (Tiefe %d, %d Bit je Pixel)",
+                x11.depth_requested, x11.depth, x11.visual_bpp);
+    return -1;
+  }
 
   if (full)
     place_fullscreen();
@@ -203,21 +207,37 @@ int image_open() {
   XRaiseWindow(d, x11.draw_window);
   if (x11.flags & SCREEN_ON_TOP) ask_on_top();
 
-  if ((x11.flags & SCREEN_SHAPED) && !shape_open()) return -1;
+  if ((x11.flags & SCREEN_SHAPED) && !shape_open()) {
+    screen_fail("die Maske für die Fensterform ließ sich nicht anlegen");
+    return -1;
+  }
 
   bool local = display_is_local();
   if (full) {
     // The mode switch also grabs pointer and keyboard: an override-redirect
     // window gets no focus otherwise, whichever image follows.
-    if (!local) return -1;
+    if (!local) {
+      screen_fail("Vollbild gibt es nur auf einer Anzeige dieses Rechners");
+      return -1;
+    }
     x11.y_offset = (x11.mode_height - x11.height) / 2;
-    if (x11_mode_switch() != 0) return -1;
+    if (x11_mode_switch() != 0) {
+      screen_fail("der Bildschirmmodus für das Vollbild ließ sich nicht einstellen");
+      return -1;
+    }
     XResizeWindow(d, x11.full_window, unsigned(x11.width), unsigned(x11.mode_height));
     XResizeWindow(d, x11.draw_window, unsigned(x11.width), unsigned(x11.mode_height));
   }
   if (local && !shm_forced_off() && XShmQueryExtension(d)) shm_open();
-  if (!x11.image && !plain_open()) return -1;
-  return rows_open() ? 0 : -1;
+  if (!x11.image && !plain_open()) {
+    screen_fail("das Bild für das Fenster ließ sich nicht anlegen");
+    return -1;
+  }
+  if (!rows_open()) {
+    screen_fail("zu wenig Speicher");
+    return -1;
+  }
+  return 0;
 }
 
 // Unmaps a window that is mapped and waits until the server has done it.

@@ -23,7 +23,14 @@ static_assert(EVENT_MASK == 0x22807F);
 
 bool open_display() {
   Display* d = x11.display = XOpenDisplay(nullptr);
-  if (!d) return false;
+  if (!d) {
+    const char* name = std::getenv("DISPLAY");
+    if (!name || !*name)
+      screen_fail("DISPLAY ist nicht gesetzt");
+    else
+      screen_fail("keine X-Anzeige unter DISPLAY=%s erreichbar", name);
+    return false;
+  }
   x11.screen = DefaultScreen(d);
   x11.visual = DefaultVisual(d, x11.screen);
   x11.depth = DefaultDepth(d, x11.screen);
@@ -105,7 +112,7 @@ std::string program_name() {
   if (const char* name = std::getenv("RESOURCE_NAME"); name && *name) return name;
   char path[PATH_MAX];
   ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return "tandrel";
+  if (n <= 0) return screen_program_name();
   path[n] = '\0';
   const char* base = std::strrchr(path, '/');
   return base ? base + 1 : path;
@@ -132,14 +139,20 @@ bool x11_window_open(const char* title) {
   x11.draw_window = create_window(false);
   x11.frame_window = create_window(false);
   x11.full_window = create_window(true);
-  if (!x11.draw_window) return false;
+  if (!x11.draw_window) {
+    screen_fail("der X-Server legte kein Fenster an");
+    return false;
+  }
   // The frame is what the window manager shows, so it carries the title too.
   XStoreName(d, x11.draw_window, title ? title : "");
   XStoreName(d, x11.frame_window, title ? title : "");
   identify_window(x11.frame_window);
   identify_window(x11.draw_window);
   set_size_hints();
-  if ((x11.flags & SCREEN_NO_FRAME) && !hide_decorations()) return false;
+  if ((x11.flags & SCREEN_NO_FRAME) && !hide_decorations()) {
+    screen_fail("der Fenstermanager kennt kein Fenster ohne Rahmen");
+    return false;
+  }
   x11.delete_atom = XInternAtom(d, "WM_DELETE_WINDOW", False);
   XSetWMProtocols(d, x11.frame_window, &x11.delete_atom, 1);
   // Without a frame the drawing window is the managed one.

@@ -14,7 +14,7 @@
 #include <climits>
 #include <cstdint>
 
-#include "gfx/screen.hpp"
+#include "gfx/screen_driver.hpp"
 #include "gfx/x11/convert.hpp"
 
 // Builds one row of the 1-bit shape mask from one row of the visible page.

@@ -9,7 +9,7 @@
 
 #include "gfx/draw.hpp"
 #include "gfx/draw_context.hpp"
-#include "gfx/screen.hpp"
+#include "gfx/screen_driver.hpp"
 
 inline uint32_t pixel32(int x, int y) {
   const ScreenContext* s = screen_context;

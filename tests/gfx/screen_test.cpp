@@ -141,6 +141,7 @@ TEST(ScreenOpen, NoDisplayFailsAndLeavesNothingBehind) {
   unsetenv("ZORGFX");
   ASSERT_EQ(screen_open(64, 64, 32, 1, SCREEN_NULL, 0), 0);  // an open screen is closed first
   EXPECT_EQ(screen_open(800, 200, 32, 1, 0, 0), 1);
+  EXPECT_STREQ(screen_failure(), "DISPLAY ist nicht gesetzt");
   EXPECT_EQ(screen_context, nullptr);
   EXPECT_EQ(console_hooks.read_key, nullptr);
   EXPECT_EQ(console_hooks.page_select, nullptr);

@@ -5,7 +5,7 @@
 #include "app/commands.hpp"
 #include "app/panel.hpp"
 #include "app/window.hpp"
-#include "gfx/screen.hpp"
+#include "gfx/screen_driver.hpp"
 
 using namespace ui;
 

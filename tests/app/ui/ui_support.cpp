@@ -7,7 +7,7 @@
 
 #include "app/window.hpp"
 #include "gfx/input.hpp"
-#include "gfx/screen.hpp"
+#include "gfx/screen_driver.hpp"
 #include "gfx/text.hpp"
 #include "support/scratch.hpp"
 

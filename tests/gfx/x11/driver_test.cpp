@@ -148,6 +148,7 @@ TEST_F(X11Window, MissingDisplayFailsAndLeavesNothing) {
   setenv("DISPLAY", ":4987", 1);
   screen_set_title("nirgends");
   EXPECT_EQ(screen_open(320, 200, 32, 1, 0, 0), 1);
+  EXPECT_STREQ(screen_failure(), "keine X-Anzeige unter DISPLAY=:4987 erreichbar");
   EXPECT_EQ(screen_context, nullptr);
   EXPECT_EQ(console_hooks.read_key, nullptr);
   EXPECT_EQ(console_hooks.read_mouse, nullptr);

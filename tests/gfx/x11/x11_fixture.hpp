@@ -13,7 +13,7 @@
 
 #include "gfx/draw_context.hpp"
 #include "gfx/input.hpp"
-#include "gfx/screen.hpp"
+#include "gfx/screen_driver.hpp"
 #include "gfx/x11/driver.hpp"
 #include "gfx/x11/x11_state.hpp"
 #include "support/xserver.hpp"

@@ -1,6 +1,6 @@
 // The one screen: its context, made and freed, and what is known of it (title,
 // size, driver, changed rows). The floor the rest of the graphics core stands on.
-#include "gfx/screen.hpp"
+#include "gfx/screen_driver.hpp"
 
 #include <unistd.h>
 
@@ -16,6 +16,7 @@ namespace {
 char title_buffer[128];
 const char* current_title = nullptr;
 char preferred_driver[32];  // empty: none
+char program_name[32];      // empty: none; set before any screen, read by error handlers
 
 // Pages keep the address of their allocation in the 8 bytes before the
 // 16-byte aligned start.
@@ -47,6 +48,27 @@ void screen_set_title(std::string_view title) {
 
 const char* screen_title() { return current_title; }
 
+void screen_set_program_name(const char* name) {
+  std::snprintf(program_name, sizeof program_name, "%s", name ? name : "");
+}
+
+const char* screen_program_name() { return program_name; }
+
+void screen_report(const char* line) {
+  char message[512];
+  size_t n = 0;
+  auto append = [&](const char* text) {
+    while (*text && n < sizeof message) message[n++] = *text++;
+  };
+  if (program_name[0]) {
+    append(program_name);
+    append(": ");
+  }
+  append(line);
+  ssize_t written = write(STDERR_FILENO, message, n);
+  (void)written;
+}
+
 const char* screen_preferred_driver() { return preferred_driver[0] ? preferred_driver : nullptr; }
 
 void screen_set_preferred_driver(const char* name) {
@@ -77,6 +99,11 @@ void screen_info(int32_t* width, int32_t* height, int32_t* depth, int32_t* bytes
   if (driver_name) *driver_name = name;
 }
 
+bool screen_shown() {
+  const ScreenContext* s = screen_context;
+  return s && s->driver && s->driver != &null_driver;
+}
+
 void screen_mark_all_dirty() {
   ScreenContext* s = screen_context;
   if (!s || !s->dirty_lines) return;
@@ -98,7 +125,6 @@ void screen_context_free() {
   }
   std::free(s->device_palette);
   std::free(s->palette);
-  std::free(s->color_map);
   std::free(s->dirty_lines);
   std::free(s->key_state);
   std::free(s->events);
@@ -141,12 +167,11 @@ bool screen_context_alloc(ScreenContext* s, int32_t pages) {
   s->dirty_lines = static_cast<uint8_t*>(std::calloc(rows, 1));
   s->device_palette = static_cast<uint32_t*>(std::calloc(256, sizeof(uint32_t)));
   s->palette = static_cast<uint32_t*>(std::calloc(256, sizeof(uint32_t)));
-  s->color_map = static_cast<uint8_t*>(std::calloc(16, 1));
   s->key_state = static_cast<uint8_t*>(std::calloc(128, 1));
   s->events = static_cast<ScreenEvent*>(std::calloc(128, sizeof(ScreenEvent)));
   s->mutex = static_cast<pthread_mutex_t*>(std::malloc(sizeof(pthread_mutex_t)));
   screen_lookup16 = static_cast<uint32_t*>(std::calloc(512, sizeof(uint32_t)));
-  if (!s->dirty_lines || !s->device_palette || !s->palette || !s->color_map || !s->key_state ||
+  if (!s->dirty_lines || !s->device_palette || !s->palette || !s->key_state ||
       !s->events || !s->mutex || !screen_lookup16)
     return false;
   if (pthread_mutex_init(s->mutex, nullptr) != 0) {
