@@ -49,11 +49,13 @@ stop_private_x() {
   private_x_pids=()
 }
 
-# build_screenshot_tool ROOT BUILD_DIR: compiles tools/screenshot.cpp into
-# BUILD_DIR/screenshot unless it is up to date; prints the path.
+# build_screenshot_tool ROOT BUILD_DIR: compiles tools/screenshot.cpp (with
+# tools/png.hpp) into BUILD_DIR/screenshot unless it is up to date; prints
+# the path.
 build_screenshot_tool() {
   local root="$1" out="$2/screenshot"
-  if [ ! -x "$out" ] || [ "$root/tools/screenshot.cpp" -nt "$out" ]; then
+  if [ ! -x "$out" ] || [ "$root/tools/screenshot.cpp" -nt "$out" ] ||
+    [ "$root/tools/png.hpp" -nt "$out" ]; then
     # shellcheck disable=SC2046
     c++ -std=c++20 -O2 -Wall -Wextra "$root/tools/screenshot.cpp" \
       $(pkg-config --cflags --libs x11 zlib) -o "$out"

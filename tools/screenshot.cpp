@@ -3,58 +3,15 @@
 // the run and screenshot scripts; it has its own display connection.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <zlib.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <string>
-#include <utility>
 #include <vector>
 
+#include "png.hpp"
+
 namespace {
-
-void put32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(uint8_t(v >> shift));
-}
-
-void chunk(std::vector<uint8_t>& png, const char* type, const std::vector<uint8_t>& data) {
-  put32(png, uint32_t(data.size()));
-  size_t start = png.size();
-  png.insert(png.end(), type, type + 4);
-  png.insert(png.end(), data.begin(), data.end());
-  put32(png, uint32_t(crc32(0, png.data() + start, uInt(png.size() - start))));
-}
-
-bool deflate(const std::vector<uint8_t>& raw, std::vector<uint8_t>* out) {
-  uLongf size = compressBound(uLong(raw.size()));
-  out->resize(size);
-  if (compress2(out->data(), &size, raw.data(), uLong(raw.size()), 9) != Z_OK) return false;
-  out->resize(size);
-  return true;
-}
-
-bool encodePng(int width, int height, const std::vector<uint8_t>& rgb, std::vector<uint8_t>* out) {
-  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  std::vector<uint8_t> header;
-  put32(header, uint32_t(width));
-  put32(header, uint32_t(height));
-  header.insert(header.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB, no interlace
-  chunk(png, "IHDR", header);
-  std::vector<uint8_t> raw;
-  raw.reserve(size_t(height) * (size_t(width) * 3 + 1));
-  for (int y = 0; y < height; ++y) {
-    raw.push_back(0);  // filter: none
-    const uint8_t* row = rgb.data() + size_t(y) * size_t(width) * 3;
-    raw.insert(raw.end(), row, row + size_t(width) * 3);
-  }
-  std::vector<uint8_t> packed;
-  if (!deflate(raw, &packed)) return false;
-  chunk(png, "IDAT", packed);
-  chunk(png, "IEND", {});
-  *out = std::move(png);
-  return true;
-}
 
 Window findByName(Display* d, Window w, const char* title) {
   char* name = nullptr;

@@ -1,22 +1,31 @@
 // A fixed drawing of every dash style, boxes and lines across each edge and
-// text in all three fonts, compared with a committed checksum of the page
-// and its dirty rows. TANDREL_UPDATE_GOLDEN=1 rewrites the reference.
-#include <cstdio>
+// text in all three fonts, compared pixel by pixel with the committed picture
+// golden_frame.png. On a mismatch the test writes actual.png and diff.png
+// (differing pixels red over a dimmed copy of the reference) into
+// $TEST_UNDECLARED_OUTPUTS_DIR, or else BUILD/golden, and names them.
+// After a deliberate change to the drawing, rewrite the reference with
+//   TANDREL_UPDATE_GOLDEN=1 build/tests/test_gfx --gtest_filter='*FixedPattern*'
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 
 #include "gfx/text.hpp"
 #include "gfx_fixture.hpp"
+#include "tools/png.hpp"
 
 namespace {
 
-const std::string reference_path = std::string(TANDREL_SOURCE_DIR) + "/tests/gfx/golden_frame.txt";
+const std::string reference_path = std::string(TANDREL_SOURCE_DIR) + "/tests/gfx/golden_frame.png";
 
-uint64_t fnv1a(const uint8_t* p, size_t n, uint64_t h = 1469598103934665603ull) {
-  for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
-  return h;
+bool write_png(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb) {
+  std::vector<uint8_t> png;
+  std::ofstream out(path, std::ios::binary);
+  return encodePng(width, height, rgb, &png) &&
+         out.write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
 }
 
 void text(float x, float y, const std::string& s) {
@@ -54,20 +63,46 @@ void draw_pattern() {
 
 TEST_F(NullScreen, FixedPatternMatchesTheReference) {
   draw_pattern();
-  const ScreenContext* s = screen_context;
-  uint64_t h = fnv1a(s->visible_pixels, size_t(s->pitch) * s->height);
-  h = fnv1a(s->dirty_lines, size_t(s->height), h);
-  char hex[17];
-  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
-  if (std::getenv("TANDREL_UPDATE_GOLDEN")) {
-    std::ofstream(reference_path) << hex << "\n";
-    GTEST_SKIP() << "reference rewritten: " << hex;
-  }
-  std::string expected;
-  std::ifstream(reference_path) >> expected;
-  EXPECT_EQ(std::string(hex), expected) << "set TANDREL_UPDATE_GOLDEN=1 after a deliberate change";
   // The pattern reaches every edge and every row.
   EXPECT_EQ(dirty_rows(), row_range(0, 199));
+  const int width = screen_context->width, height = screen_context->height;
+  std::vector<uint8_t> actual;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      uint32_t p = pixel32(x, y);
+      ASSERT_EQ(p >> 24, 0xFFu) << "the page is opaque, at " << x << ", " << y;
+      actual.insert(actual.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p)});
+    }
+  if (std::getenv("TANDREL_UPDATE_GOLDEN")) {
+    ASSERT_TRUE(write_png(reference_path, width, height, actual)) << reference_path;
+    GTEST_SKIP() << "reference rewritten: " << reference_path;
+  }
+  std::ifstream in(reference_path, std::ios::binary);
+  std::vector<uint8_t> file{std::istreambuf_iterator<char>(in), {}}, expected;
+  int w = 0, h = 0;
+  ASSERT_TRUE(decodePng(file, &w, &h, &expected)) << "cannot read " << reference_path;
+  ASSERT_EQ(std::make_pair(w, h), std::make_pair(width, height));
+  std::vector<uint8_t> diff(expected.size());
+  int differing = 0;
+  for (size_t i = 0; i < diff.size(); i += 3) {
+    bool same = std::equal(&actual[i], &actual[i + 3], &expected[i]);
+    uint8_t dim = uint8_t((expected[i] + expected[i + 1] + expected[i + 2]) / 12);
+    differing += !same;
+    diff[i] = same ? dim : 255;
+    diff[i + 1] = diff[i + 2] = same ? dim : 0;
+  }
+  if (differing == 0) return;
+  const char* outputs = std::getenv("TEST_UNDECLARED_OUTPUTS_DIR");
+  std::string folder = outputs ? outputs : std::string(TANDREL_BINARY_DIR) + "/golden";
+  std::error_code ignored;
+  std::filesystem::create_directories(folder, ignored);
+  std::string actual_path = folder + "/actual.png", diff_path = folder + "/diff.png";
+  bool written = write_png(actual_path, width, height, actual) &&
+                 write_png(diff_path, width, height, diff);
+  ADD_FAILURE() << differing << " pixels differ from " << reference_path << "\n"
+                << (written ? "see " + actual_path + " and " + diff_path
+                            : folder + " cannot be written")
+                << "\nafter a deliberate change set TANDREL_UPDATE_GOLDEN=1";
 }
 
 TEST_F(NullScreen, EachThreadHasItsOwnDrawingState) {

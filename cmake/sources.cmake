@@ -1,0 +1,20 @@
+# The source files of each library, named here alone: the main build and the
+# fuzz build (fuzz/CMakeLists.txt) both include this file, so a file added to
+# a library reaches both. Paths are absolute.
+get_filename_component(TANDREL_ROOT "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
+
+# Pixel-format converters: pure code, no Xlib.
+set(TANDREL_CONVERT_SOURCES ${TANDREL_ROOT}/gfx/x11/convert.cpp)
+
+# Graphics core (no Xlib) plus the X11 back-end, which alone includes Xlib.
+file(GLOB TANDREL_GFX_SOURCES CONFIGURE_DEPENDS ${TANDREL_ROOT}/gfx/*.cpp ${TANDREL_ROOT}/gfx/x11/*.cpp)
+list(REMOVE_ITEM TANDREL_GFX_SOURCES ${TANDREL_CONVERT_SOURCES})
+
+# Application core: host table, configuration, probe, latency, text conversions.
+set(TANDREL_CORE_SOURCES text.cpp streams.cpp hosts.cpp commands.cpp config.cpp config_path.cpp
+  probe.cpp latency.cpp)
+list(TRANSFORM TANDREL_CORE_SOURCES PREPEND ${TANDREL_ROOT}/app/)
+
+# Application window: main loop, host panel, latency graph.
+set(TANDREL_UI_SOURCES window.cpp panel.cpp graph.cpp paint.cpp notice_window.cpp)
+list(TRANSFORM TANDREL_UI_SOURCES PREPEND ${TANDREL_ROOT}/app/)
