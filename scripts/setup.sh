@@ -11,7 +11,7 @@ packages=(
   xserver-xorg-core xserver-xorg-video-dummy tigervnc-standalone-server
   sway xwayland x11-xserver-utils
   nmap bind9-dnsutils iputils-ping iproute2 dnsmasq-base
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   desktop-file-utils dpkg-dev file man-db librsvg2-bin lintian appstream
   seabios
 )

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs the whole test suite; then the same suite built with
+# Checks the format, then sets up, builds and runs the whole test suite; then the same suite built with
 # AddressSanitizer and UndefinedBehaviorSanitizer; then the X11 driver and
 # end-to-end tests built with ThreadSanitizer; then every fuzz target for a
 # bounded time (FUZZ_SECONDS each, default 60). Fails when any of them fails.
@@ -7,6 +7,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 began=$SECONDS
 stage() { echo "== test.sh: $1 ($((SECONDS - began)) s so far)"; }
+
+stage "format"
+bash scripts/setup.sh
+bash scripts/format.sh --check
 
 stage "build and tests"
 bash scripts/build.sh

@@ -10,37 +10,37 @@
 
 #include "gfx/x11/x11_state.hpp"
 
-// Used when the core has no 16-bit lookup table.
-static uint32_t spare_lookup16[512];
+namespace {
 
-uint32_t* image_lookup16() { return screen_lookup16 ? screen_lookup16 : spare_lookup16; }
+// Used when the core has no 16-bit lookup table.
+uint32_t spare_lookup16[512];
 
 // Only the names Xlib resolves to the local socket count as local.
-static bool display_is_local() {
+bool display_is_local() {
   const char* name = DisplayString(x11.display);
   return !name || !*name || name[0] == ':' || std::strncmp(name, "unix:", 5) == 0;
 }
 
-static bool shm_forced_off() {
+bool shm_forced_off() {
   const char* value = std::getenv("TANDREL_X11_NO_SHM");
   return value && *value && std::strcmp(value, "0") != 0;
 }
 
 // Red in the low bits of the pixel (BGR order)?
-static bool visual_red_low() {
+bool visual_red_low() {
   unsigned long red = x11.visual->red_mask;
   if (x11.visual_bpp >= 24) return red == 0xFF || red == 0x1F;
   if (x11.visual_bpp >= 15) return red == 0x1F;
   return false;
 }
 
-static void mask_row8(const uint8_t* row, int32_t width, uint8_t* mask) {
+void mask_row8(const uint8_t* row, int32_t width, uint8_t* mask) {
   std::memset(mask, 0, size_t((width + 7) / 8));
   for (int32_t x = 0; x < width; x++)
     if (row[x] != 0) mask[x >> 3] |= uint8_t(1u << (x & 7));
 }
 
-static void mask_row16(const uint8_t* row, int32_t width, uint8_t* mask) {
+void mask_row16(const uint8_t* row, int32_t width, uint8_t* mask) {
   std::memset(mask, 0, size_t((width + 7) / 8));
   for (int32_t x = 0; x < width; x++) {
     uint16_t p;
@@ -49,7 +49,7 @@ static void mask_row16(const uint8_t* row, int32_t width, uint8_t* mask) {
   }
 }
 
-static void mask_row32(const uint8_t* row, int32_t width, uint8_t* mask) {
+void mask_row32(const uint8_t* row, int32_t width, uint8_t* mask) {
   std::memset(mask, 0, size_t((width + 7) / 8));
   for (int32_t x = 0; x < width; x++) {
     uint32_t p;
@@ -58,13 +58,7 @@ static void mask_row32(const uint8_t* row, int32_t width, uint8_t* mask) {
   }
 }
 
-MaskBuilder mask_builder_for(int32_t bytes_per_pixel) {
-  if (bytes_per_pixel == 1) return mask_row8;
-  if (bytes_per_pixel == 2) return mask_row16;
-  return mask_row32;
-}
-
-static void place_windowed() {
+void place_windowed() {
   Display* d = x11.display;
   int x = (DisplayWidth(d, x11.screen) - x11.width) / 2;
   int y = (DisplayHeight(d, x11.screen) - x11.height) / 2;
@@ -84,7 +78,7 @@ static void place_windowed() {
   x11_wait_event(x11.draw_window, MapNotify, 5000);
 }
 
-static void place_fullscreen() {
+void place_fullscreen() {
   Display* d = x11.display;
   XMoveResizeWindow(d, x11.full_window, 0, 0, unsigned(x11.width), unsigned(x11.height));
   XMoveResizeWindow(d, x11.draw_window, 0, 0, unsigned(x11.width), unsigned(x11.height));
@@ -95,7 +89,7 @@ static void place_fullscreen() {
   XSync(d, False);
 }
 
-static void ask_on_top() {
+void ask_on_top() {
   Display* d = x11.display;
   XEvent e{};
   e.xclient.type = ClientMessage;
@@ -107,7 +101,7 @@ static void ask_on_top() {
   XSendEvent(d, x11.root, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
 }
 
-static bool shape_open() {
+bool shape_open() {
   Display* d = x11.display;
   int pitch = (x11.width + 7) / 8;
   char* bits = static_cast<char*>(std::calloc(size_t(pitch) * size_t(x11.height), 1));
@@ -126,14 +120,14 @@ static bool shape_open() {
   return true;
 }
 
-static int shm_error_seen;
-static int shm_error_handler(Display*, XErrorEvent*) {
+int shm_error_seen;
+int shm_error_handler(Display*, XErrorEvent*) {
   shm_error_seen = 1;
   return 0;
 }
 
 // A shared image, or false (and nothing left behind) when the server cannot attach it.
-static bool shm_open() {
+bool shm_open() {
   Display* d = x11.display;
   x11.shm = XShmSegmentInfo{};
   x11.shm.shmid = -1;
@@ -176,7 +170,7 @@ static bool shm_open() {
   return true;
 }
 
-static bool plain_open() {
+bool plain_open() {
   XImage* image = XCreateImage(x11.display, x11.visual, unsigned(x11.depth), ZPixmap, 0, nullptr,
                                unsigned(x11.width), unsigned(x11.height), 32, 0);
   if (!image) return false;
@@ -188,6 +182,25 @@ static bool plain_open() {
   x11.image = image;
   x11.use_shm = false;
   return true;
+}
+
+// Unmaps a window that is mapped and waits until the server has done it.
+void unmap_and_wait(Window window) {
+  XWindowAttributes attributes;
+  if (!window || !XGetWindowAttributes(x11.display, window, &attributes)) return;
+  if (attributes.map_state == IsUnmapped) return;
+  XUnmapWindow(x11.display, window);
+  x11_wait_event(window, UnmapNotify, 2000);
+}
+
+}  // namespace
+
+uint32_t* image_lookup16() { return screen_lookup16 ? screen_lookup16 : spare_lookup16; }
+
+MaskBuilder mask_builder_for(int32_t bytes_per_pixel) {
+  if (bytes_per_pixel == 1) return mask_row8;
+  if (bytes_per_pixel == 2) return mask_row16;
+  return mask_row32;
 }
 
 int image_open() {
@@ -238,15 +251,6 @@ int image_open() {
     return -1;
   }
   return 0;
-}
-
-// Unmaps a window that is mapped and waits until the server has done it.
-static void unmap_and_wait(Window window) {
-  XWindowAttributes attributes;
-  if (!window || !XGetWindowAttributes(x11.display, window, &attributes)) return;
-  if (attributes.map_state == IsUnmapped) return;
-  XUnmapWindow(x11.display, window);
-  x11_wait_event(window, UnmapNotify, 2000);
 }
 
 void image_close() {

@@ -6,6 +6,8 @@
 
 // Scan codes of the PC keyboard by X key symbol; the first matching row wins,
 // so the keypad shares the codes of the cursor block, slash, minus and Enter.
+// One row per key group, as commented.
+// clang-format off
 constexpr std::array<KeysymRow, KEYSYM_ROWS> keysym_table = {{
   {0xFFBE, 0x3B}, {0xFFBF, 0x3C}, {0xFFC0, 0x3D}, {0xFFC1, 0x3E}, {0xFFC2, 0x3F},  // F1-F5
   {0xFFC3, 0x40}, {0xFFC4, 0x41}, {0xFFC5, 0x42}, {0xFFC6, 0x43}, {0xFFC7, 0x44},  // F6-F10
@@ -33,19 +35,27 @@ constexpr std::array<KeysymRow, KEYSYM_ROWS> keysym_table = {{
   {0xFF9D, 0x4C}, {0xFF98, 0x4D}, {0xFF9C, 0x4F}, {0xFF99, 0x50},                  // KP_Begin KP_Right KP_End KP_Down
   {0xFF9B, 0x51}, {0xFF8D, 0x1C}, {0xFF9E, 0x52}, {0xFF9F, 0x53},                  // KP_Next KP_Enter KP_Insert KP_Delete
 }};
+// clang-format on
 static_assert(keysym_table.size() == 103);
 static_assert(keysym_table[0].keysym == XK_F1 && keysym_table[102].keysym == XK_KP_Delete);
 
+namespace {
+
 // Key codes of scan codes 59 to 83; 0 where the key has none (F11 and F12
 // lie outside and post nothing).
-static constexpr std::array<int32_t, 25> extended_keys = {
+// One row per key group, as commented.
+// clang-format off
+constexpr std::array<int32_t, 25> extended_keys = {
   0x3BFF, 0x3CFF, 0x3DFF, 0x3EFF, 0x3FFF, 0x40FF, 0x41FF, 0x42FF, 0x43FF, 0x44FF,  // F1-F10
   0, 0,                                                                            // Num_Lock, Scroll_Lock
   0x47FF, 0x48FF, 0x49FF, 0,                                                       // Home Up PageUp, keypad minus
   0x4BFF, 0x4CFF, 0x4DFF, 0,                                                       // Left centre Right, keypad plus
   0x4FFF, 0x50FF, 0x51FF, 0x52FF, 0x53FF,                                          // End Down PageDown Insert Delete
 };
+// clang-format on
 static_assert(extended_keys.size() == 83 - 59 + 1);
+
+}  // namespace
 
 int32_t keysym_scan(uint64_t keysym) {
   if (keysym == XK_Escape) return 1;
