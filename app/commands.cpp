@@ -7,8 +7,8 @@
 namespace {
 
 bool allowedByte(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-         c == ' ' || c == '.' || c == '-' || c == '_' || c == ':' || c == '%';
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ' ||
+         c == '.' || c == '-' || c == '_' || c == ':' || c == '%';
 }
 
 Text hexByte(unsigned char c) {
@@ -60,6 +60,10 @@ Text scanCommand(const HostRecord& host) { return withHost(host, "nmap ", ""); }
 
 Text pingCommand(const HostRecord& host) { return withHost(host, "ping ", " -c 1"); }
 
-Text ftpCommand(const HostRecord& host) { return withHost(host, launcherCommand + " \"ftp -nv ", "\""); }
+Text ftpCommand(const HostRecord& host) {
+  return withHost(host, launcherCommand + " \"ftp -nv ", "\"");
+}
 
-Text sshCommand(const HostRecord& host) { return withHost(host, launcherCommand + " \"ssh -X root@", "\""); }
+Text sshCommand(const HostRecord& host) {
+  return withHost(host, launcherCommand + " \"ssh -X root@", "\"");
+}

@@ -80,8 +80,8 @@ Text noHostsMessage(const Text& fileName) {
   // A directory opens like a file and reads as empty; say what it is instead.
   struct stat info;
   if (stat(fileName.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-    return programMessage(fileName +
-                          " ist ein Verzeichnis, keine Datei; ohne Hosts gibt es nichts anzuzeigen.");
+    return programMessage(
+        fileName + " ist ein Verzeichnis, keine Datei; ohne Hosts gibt es nichts anzuzeigen.");
   const StreamHandle file = openInputFile(fileName);
   if (file == 0)
     return programMessage("Die Konfigurationsdatei " + fileName +

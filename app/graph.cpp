@@ -26,8 +26,8 @@ void tooltip(const HostRecord& host, int32_t t) {
     drawSegment(x, float(t), x, float(t + 196), separatorGrey);
     int64_t n = int64_t(host.timeStamps[k].size());
     // Sized for the time stamp; the value above it may be wider.
-    fillBox(float(mouseX + 10), float(mouseY - 2), float(mouseX + 8 * n + 14),
-            float(mouseY + 30), separatorGrey);
+    fillBox(float(mouseX + 10), float(mouseY - 2), float(mouseX + 8 * n + 14), float(mouseY + 30),
+            separatorGrey);
     setTextColor(darkText);
     drawLabel(float(mouseX + 12), float(mouseY), formatNumber(host.latency[k], "0.##") + " ms");
     drawLabel(float(mouseX + 12), float(mouseY + 15), host.timeStamps[k]);

@@ -53,7 +53,8 @@ Text toCodePage437(const Text& text) {
     if (length == 1) {
       out += '?';
       // Skip the continuation bytes of the one unknown character.
-      while (i + length < text.size() && (static_cast<unsigned char>(text[i + length]) & 0xC0) == 0x80)
+      while (i + length < text.size() &&
+             (static_cast<unsigned char>(text[i + length]) & 0xC0) == 0x80)
         ++length;
     }
     i += length;
@@ -102,8 +103,7 @@ bool openNoticeWindow() {
 }  // namespace
 
 int reportNoHosts(const ConfigLookup& lookup) {
-  const Text message =
-      lookup.file.empty() ? noConfigurationMessage() : noHostsMessage(lookup.file);
+  const Text message = lookup.file.empty() ? noConfigurationMessage() : noHostsMessage(lookup.file);
   const char* const placesHeading = "Gesucht wurde hier, in dieser Reihenfolge:";
   std::fprintf(stderr, "%s\n", message.c_str());
   // Without a file the message alone would not say where it may go.
@@ -119,7 +119,9 @@ int reportNoHosts(const ConfigLookup& lookup) {
   addWrapped(placesHeading);
   for (const Text& place : lookup.places) addWrapped("  " + place);
   shownLines.push_back("");
-  addWrapped("Beispiel für die ersten zwei Zeilen (Vorlage: /usr/share/doc/tandrel/examples/tandrel.cfg):");
+  addWrapped(
+      "Beispiel für die ersten zwei Zeilen (Vorlage: "
+      "/usr/share/doc/tandrel/examples/tandrel.cfg):");
   addWrapped("  terminal=xterm -e");
   addWrapped("  localhost");
   endOnStopSignals();

@@ -5,8 +5,8 @@
 
 constexpr uint32_t windowBackground = 0xFF1E1E1E;
 constexpr uint32_t buttonFace = 0xFF0066CC;
-constexpr uint32_t lightText = 0xFFF5FFFF;  // also a button's face under the pointer
-constexpr uint32_t darkText = 0xFF010101;   // on light faces and the tooltip
+constexpr uint32_t lightText = 0xFFF5FFFF;      // also a button's face under the pointer
+constexpr uint32_t darkText = 0xFF010101;       // on light faces and the tooltip
 constexpr uint32_t separatorGrey = 0xFF888B8B;  // separators, graph edge, tooltip
 constexpr uint32_t noticeRed = 0xFFE06C75;
 

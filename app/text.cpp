@@ -1,12 +1,12 @@
 #include "app/text.hpp"
 
+#include <locale.h>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <locale.h>
 
 int64_t findText(int64_t start, const Text& text, const Text& pattern) {
   const int64_t length = static_cast<int64_t>(text.size());
@@ -140,8 +140,10 @@ double parseNumber(const Text& text) {
   if (start == text.size()) return 0;
   Text rest = text.substr(start);
   for (char& c : rest) {
-    if (c == 'D') c = 'E';
-    else if (c == 'd') c = 'e';
+    if (c == 'D')
+      c = 'E';
+    else if (c == 'd')
+      c = 'e';
   }
   const size_t length = decimalPrefix(rest);
   if (length == 0) return 0;

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "gfx/x11/convert.hpp"
 #include "bench/ratio_reporter.hpp"
+#include "gfx/x11/convert.hpp"
 
 namespace {
 
@@ -66,7 +66,8 @@ void BM_memcpy_rows(benchmark::State& state) {
   const size_t bytes = size_t(kWidth) * 4;
   for (auto _ : state) {
     for (int y = 0; y < kHeight; ++y)
-      std::memcpy(p.target.data() + size_t(y) * p.target_pitch, p.pixels.data() + size_t(y) * p.pitch, bytes);
+      std::memcpy(p.target.data() + size_t(y) * p.target_pitch,
+                  p.pixels.data() + size_t(y) * p.pitch, bytes);
     benchmark::ClobberMemory();
   }
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(p.pixels.size()));
@@ -79,14 +80,15 @@ const char* kMemcpyName = "memcpy_rows";
 void register_all() {
   benchmark::RegisterBenchmark(kCopyName, run_converter, 32, 32, false, true)->Repetitions(5);
   benchmark::RegisterBenchmark(kMemcpyName, BM_memcpy_rows)->Repetitions(5);
-  benchmark::RegisterBenchmark("clean_frame/32_to_32_red_high", run_converter, 32, 32, false, false);
+  benchmark::RegisterBenchmark("clean_frame/32_to_32_red_high", run_converter, 32, 32, false,
+                               false);
   for (int depth : {32, 16, 8})
     for (int visual : {8, 15, 16, 24, 32})
       for (bool red_low : {false, true}) {
         if (visual == 8 && depth != 8) continue;
         if (depth == 32 && visual == 32 && !red_low) continue;  // measured above
-        const std::string name = "convert/" + std::to_string(depth) + "_to_" + std::to_string(visual) +
-                                 (red_low ? "_red_low" : "_red_high");
+        const std::string name = "convert/" + std::to_string(depth) + "_to_" +
+                                 std::to_string(visual) + (red_low ? "_red_low" : "_red_high");
         benchmark::RegisterBenchmark(name.c_str(), run_converter, depth, visual, red_low, true);
       }
 }
@@ -100,7 +102,8 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
   const auto copy = reporter.fastest.find(kCopyName), base = reporter.fastest.find(kMemcpyName);
   if (copy != reporter.fastest.end() && base != reporter.fastest.end() && base->second > 0)
-    std::printf("32-bit red-high copy / memcpy of the same rows: %.3f (goal <= 1.1)\n", copy->second / base->second);
+    std::printf("32-bit red-high copy / memcpy of the same rows: %.3f (goal <= 1.1)\n",
+                copy->second / base->second);
   benchmark::Shutdown();
   return 0;
 }

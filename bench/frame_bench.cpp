@@ -18,8 +18,8 @@
 
 #include "app/hosts.hpp"
 #include "app/window.hpp"
-#include "gfx/screen_driver.hpp"
 #include "bench/ratio_reporter.hpp"
+#include "gfx/screen_driver.hpp"
 
 namespace {
 
@@ -69,7 +69,11 @@ void BM_Frame(benchmark::State& state) {
   screen_close();
 }
 BENCHMARK(BM_Frame)->Arg(1)->Unit(benchmark::kMillisecond)->Repetitions(5);
-BENCHMARK(BM_Frame)->Name("BM_FrameUnchanged")->Arg(0)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(BM_Frame)
+    ->Name("BM_FrameUnchanged")
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5);
 
 void BM_TwoMemsets(benchmark::State& state) {
   std::vector<uint8_t> frame(frameBytes);
@@ -93,9 +97,10 @@ int main(int argc, char** argv) {
   auto frame = reporter.fastest.find("BM_Frame"), base = reporter.fastest.find("BM_TwoMemsets");
   auto same = reporter.fastest.find("BM_FrameUnchanged");
   if (frame != reporter.fastest.end() && base != reporter.fastest.end() && base->second > 0)
-    std::printf("frame of six hosts: %.3f ms; two memsets of the frame: %.3f ms; "
-                "ratio %.2f (goal <= 3)\n",
-                frame->second, base->second, frame->second / base->second);
+    std::printf(
+        "frame of six hosts: %.3f ms; two memsets of the frame: %.3f ms; "
+        "ratio %.2f (goal <= 3)\n",
+        frame->second, base->second, frame->second / base->second);
   if (same != reporter.fastest.end() && base != reporter.fastest.end() && base->second > 0)
     std::printf("unchanged frame: %.4f ms; ratio to two memsets %.3f\n", same->second,
                 same->second / base->second);

@@ -55,9 +55,9 @@ void panel(int32_t t, const std::vector<float>& curve) {
   label(10, top + 37, "Alias: www.example.org");
   label(10, top + 52, "IP:    192.168.100.107");
   static const char* const ports[9] = {
-      "21/tcp   open  ftp",     "22/tcp   open  ssh",      "25/tcp   open  smtp",
-      "53/tcp   open  domain",  "80/tcp   open  http",     "110/tcp  open  pop3",
-      "143/tcp  open  imap",    "443/tcp  open  https",    "3306/tcp open  mysql"};
+      "21/tcp   open  ftp",    "22/tcp   open  ssh",   "25/tcp   open  smtp",
+      "53/tcp   open  domain", "80/tcp   open  http",  "110/tcp  open  pop3",
+      "143/tcp  open  imap",   "443/tcp  open  https", "3306/tcp open  mysql"};
   for (int i = 0; i < 9; ++i) label(70, top + 52 + 15 * float(i + 1), ports[i]);
   fill(300, top + 67, 390, top + 80, 0xFF0066CC);
   label(306, top + 67, "FTP-Client");
@@ -118,7 +118,7 @@ void BM_FillSpan(benchmark::State& state) {
   }
   state.SetBytesProcessed(int64_t(state.iterations()) * pixels * 4);
 }
-BENCHMARK(BM_FillSpan)->Arg(WIDTH)->Arg(WIDTH * HEIGHT);
+BENCHMARK(BM_FillSpan)->Arg(WIDTH)->Arg(WIDTH* HEIGHT);
 
 void BM_Memset(benchmark::State& state) {
   const size_t bytes = size_t(state.range(0)) * 4;
@@ -133,7 +133,7 @@ void BM_Memset(benchmark::State& state) {
   }
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
 }
-BENCHMARK(BM_Memset)->Arg(WIDTH)->Arg(WIDTH * HEIGHT);
+BENCHMARK(BM_Memset)->Arg(WIDTH)->Arg(WIDTH* HEIGHT);
 
 void BM_Text(benchmark::State& state) {
   open_screen();

@@ -30,8 +30,8 @@ std::string start_xvfb() {
   int fds[2];
   if (pipe(fds) != 0) return "";
   std::string fd = std::to_string(fds[1]);
-  std::vector<const char*> argv = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1280x24",
-                                   "-nolisten", "tcp", nullptr};
+  std::vector<const char*> argv = {"Xvfb",         "-displayfd", fd.c_str(), "-screen", "0",
+                                   "1280x1280x24", "-nolisten",  "tcp",      nullptr};
   xvfb_pid = fork();
   if (xvfb_pid == 0) {
     freopen("/dev/null", "w", stderr);
@@ -87,7 +87,8 @@ void run_thread(benchmark::State& state, bool dirty) {
       screen_unlock(dirty ? -1 : 1, dirty ? -1 : 0);
       usleep(5000);
     }
-    double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_start).count();
+    double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_start).count();
     double cpu = thread_seconds(clock) - cpu_start;
     uint64_t passes = x11_update_passes() - passes_start;
     state.SetIterationTime(wall);

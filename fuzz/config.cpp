@@ -28,8 +28,8 @@ bool plainName(const Text& name) {
   for (size_t i = 0; i < name.size(); ++i) {
     const unsigned char c = name[i];
     const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                         (c >= '0' && c <= '9') || c == ' ' || c == '.' || c == '-' ||
-                         c == '_' || c == ':' || c == '%';
+                         (c >= '0' && c <= '9') || c == ' ' || c == '.' || c == '-' || c == '_' ||
+                         c == ':' || c == '%';
     if (!allowed) return false;
     if (c == '-' && (i == 0 || name[i - 1] == ' ')) return false;
   }

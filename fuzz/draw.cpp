@@ -25,9 +25,20 @@ namespace {
 
 // Coordinates the application would pass, and the ones it never would.
 float coordinate(FuzzInput& in) {
-  static const float special[] = {NAN, INFINITY, -INFINITY, 1e30f, -1e30f,
-                                  float(coordLimit), -float(coordLimit), 2147483648.0f,
-                                  -2147483904.0f, 0.5f, -0.5f, 2.5f, -1.5f, 1e-40f};
+  static const float special[] = {NAN,
+                                  INFINITY,
+                                  -INFINITY,
+                                  1e30f,
+                                  -1e30f,
+                                  float(coordLimit),
+                                  -float(coordLimit),
+                                  2147483648.0f,
+                                  -2147483904.0f,
+                                  0.5f,
+                                  -0.5f,
+                                  2.5f,
+                                  -1.5f,
+                                  1e-40f};
   const uint8_t how = in.take<uint8_t>();
   switch (how % 4) {
     case 0: return float(in.take<int16_t>()) / 2;
@@ -36,7 +47,6 @@ float coordinate(FuzzInput& in) {
     default: return special[in.take<uint8_t>() % (sizeof special / sizeof special[0])];
   }
 }
-
 
 void opLine(FuzzInput& in, Shadow& shadow) {
   DrawContext* dc = draw_context();
@@ -115,8 +125,9 @@ void opText(FuzzInput& in, Shadow& shadow) {
   mapped(dc, rx, ry, &mx, &my);
   // Mode 6 takes the colour as it stands, whatever the flags say.
   const Painter put = painter(dc, shadow, mode == 6 ? 0 : flags, color);
-  std::snprintf(lastOperation, sizeof lastOperation, "draw_text length %d at (%g %g) -> (%lld %lld)",
-                length, x, y, (long long)mx, (long long)my);
+  std::snprintf(lastOperation, sizeof lastOperation,
+                "draw_text length %d at (%g %g) -> (%lld %lld)", length, x, y, (long long)mx,
+                (long long)my);
 
   std::memset(screen_context->dirty_lines, 0, size_t(screen_context->height));
   std::fill(shadow.drawn.begin(), shadow.drawn.end(), 0);
@@ -140,14 +151,16 @@ void opText(FuzzInput& in, Shadow& shadow) {
 void opClear(FuzzInput& in, Shadow& shadow) {
   DrawContext* dc = draw_context();
   const uint8_t how = in.take<uint8_t>();
-  const int32_t mode = how < 250 ? int32_t(how % 4 == 3 ? CLEAR_DEFAULT : how % 4) : in.take<int32_t>();
+  const int32_t mode =
+      how < 250 ? int32_t(how % 4 == 3 ? CLEAR_DEFAULT : how % 4) : in.take<int32_t>();
   screen_clear(mode);
   std::snprintf(lastOperation, sizeof lastOperation, "screen_clear %d", mode);
   const ScreenContext* s = screen_context;
   int32_t effective = mode;
   if (mode == CLEAR_DEFAULT)
-    effective = (dc->flags & VIEW_SET) ? 1
-                : (s->text_view_first == 0 && s->text_view_last == s->text_rows - 1) ? 0 : 2;
+    effective = (dc->flags & VIEW_SET)                                               ? 1
+                : (s->text_view_first == 0 && s->text_view_last == s->text_rows - 1) ? 0
+                                                                                     : 2;
   if (!shadow.valid) return;
   const int64_t w = s->width, h = s->height;
   int64_t top = dc->view.top, bottom = int64_t(dc->view.top) + dc->view.height;
@@ -241,8 +254,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   resync(shadow);
 
   using Op = void (*)(FuzzInput&, Shadow&);
-  static const Op ops[] = {opLine, opLine, opLine, opText, opText, opClear,
-                           opColor, opGrid, opView, opWindow};
+  static const Op ops[] = {opLine,  opLine,  opLine, opText, opText,
+                           opClear, opColor, opGrid, opView, opWindow};
   for (int count = 0; in.size > 0 && count < 64; ++count) {
     ops[in.take<uint8_t>() % (sizeof ops / sizeof ops[0])](in, shadow);
     FUZZ_CHECK(draw_context() != nullptr);

@@ -20,7 +20,6 @@ void resync(Shadow& shadow) {
   std::memcpy(shadow.pixels.data(), page(), size_t(s->width) * s->height * 4);
 }
 
-
 int32_t clampCoordinate(float v) {
   if (std::isnan(v)) return -coordLimit;
   if (v <= -float(coordLimit)) return -coordLimit;
@@ -180,9 +179,9 @@ void checkPage(const Shadow& shadow) {
   if (!shadow.valid) return;
   const ScreenContext* s = screen_context;
   if (std::memcmp(shadow.pixels.data(), page(), size_t(s->width) * s->height * 4) == 0) return;
-  std::fprintf(stderr, "after %s on %dx%d, view %d %d %d %d:\n", lastOperation, s->width,
-               s->height, draw_context()->view.left, draw_context()->view.top,
-               draw_context()->view.width, draw_context()->view.height);
+  std::fprintf(stderr, "after %s on %dx%d, view %d %d %d %d:\n", lastOperation, s->width, s->height,
+               draw_context()->view.left, draw_context()->view.top, draw_context()->view.width,
+               draw_context()->view.height);
   int shown = 0;
   for (int y = 0; y < s->height; ++y)
     for (int x = 0; x < s->width; ++x) {

@@ -1,11 +1,11 @@
 // Text conversions over arbitrary values and bytes: formatNumber over every
 // double with both patterns, parseNumber against the C library, findText and
 // substring at arbitrary positions against plain loops.
+#include <locale.h>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <locale.h>
 
 #include "app/text.hpp"
 #include "check.hpp"
@@ -58,8 +58,10 @@ bool libraryReading(const Text& text, double* value) {
   while (start < text.size() && text[start] == ' ') ++start;
   Text rest = text.substr(start);
   for (char& c : rest) {
-    if (c == 'D') c = 'E';
-    else if (c == 'd') c = 'e';
+    if (c == 'D')
+      c = 'E';
+    else if (c == 'd')
+      c = 'e';
   }
   const size_t nul = rest.find('\0');
   if (nul != Text::npos) rest.resize(nul);

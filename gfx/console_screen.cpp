@@ -242,8 +242,8 @@ int32_t screen_read_cell(int32_t row, int32_t column, int32_t colour) {
   if (!s || !dc || !s->text_cells || colour < 0 || colour > 2) return 0;
   if (row < 1 || row > s->text_rows || column < 1 || column > s->text_columns) return 0;
   const uint32_t* cells = s->text_cells[dc->work_page];
-  return int32_t(cells[(size_t(row - 1) * size_t(s->text_columns) + size_t(column - 1)) * 3 +
-                       size_t(colour)]);
+  return int32_t(
+      cells[(size_t(row - 1) * size_t(s->text_columns) + size_t(column - 1)) * 3 + size_t(colour)]);
 }
 
 int32_t screen_query(int32_t) { return 0; }

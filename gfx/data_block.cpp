@@ -97,7 +97,8 @@ size_t lzw_decode(const uint8_t* in, size_t in_size, uint8_t* out, size_t capaci
 bool data_block_unpack() {
   std::call_once(unpack_once, [] {
     bool ok = false;
-    size_t n = lzw_decode(data_block_packed, data_block_packed_size, data_block, DATA_BLOCK_SIZE, &ok);
+    size_t n =
+        lzw_decode(data_block_packed, data_block_packed_size, data_block, DATA_BLOCK_SIZE, &ok);
     unpack_ok = ok && n == DATA_BLOCK_SIZE;
   });
   return unpack_ok;

@@ -4,10 +4,10 @@
 #include <cstdint>
 
 constexpr size_t DATA_BLOCK_SIZE = 10742;
-constexpr size_t DATA_FONT_8X8 = 0;         // 2048 bytes
-constexpr size_t DATA_FONT_8X14 = 2048;     // 3584 bytes
-constexpr size_t DATA_FONT_8X16 = 5632;     // 4096 bytes
-constexpr size_t DATA_PALETTE_2 = 9728;     // RGB triplets
+constexpr size_t DATA_FONT_8X8 = 0;      // 2048 bytes
+constexpr size_t DATA_FONT_8X14 = 2048;  // 3584 bytes
+constexpr size_t DATA_FONT_8X16 = 5632;  // 4096 bytes
+constexpr size_t DATA_PALETTE_2 = 9728;  // RGB triplets
 constexpr size_t DATA_PALETTE_16 = 9734;
 constexpr size_t DATA_PALETTE_64 = 9782;
 constexpr size_t DATA_PALETTE_256 = 9974;

@@ -28,9 +28,7 @@ uint16_t rotate_mask(uint16_t m) { return uint16_t((m >> 1) | (m << 15)); }
 struct DirectPut {
   uint8_t* const* lines;
   uint32_t value;
-  void operator()(int64_t x, int64_t y) const {
-    reinterpret_cast<uint32_t*>(lines[y])[x] = value;
-  }
+  void operator()(int64_t x, int64_t y) const { reinterpret_cast<uint32_t*>(lines[y])[x] = value; }
 };
 
 struct RoutinePut {
@@ -49,8 +47,8 @@ void with_put(DrawContext* dc, uint32_t value, Op op) {
 
 // A straight run along one axis from a to b (a <= b), the pattern mask
 // starting at bit 15 - phase. fixed is the other coordinate.
-void plot_run(DrawContext* dc, bool horizontal, int32_t fixed, int32_t a, int32_t b,
-              uint32_t value, uint16_t style, int64_t phase) {
+void plot_run(DrawContext* dc, bool horizontal, int32_t fixed, int32_t a, int32_t b, uint32_t value,
+              uint16_t style, int64_t phase) {
   if (horizontal && style == 0xFFFF) {
     dc->fill_span(dc->lines[fixed] + int64_t(a) * dc->bytes_per_pixel, value, b - a + 1);
     return;
@@ -242,14 +240,14 @@ void plot_box(DrawContext* dc, int32_t x1, int32_t y1, int32_t x2, int32_t y2, u
   screen_unlock_quiet();
 }
 
-void draw_line(void* target, uint32_t color, int32_t kind, uint16_t style, uint32_t flags,
-               float x1, float y1, float x2, float y2) {
+void draw_line(void* target, uint32_t color, int32_t kind, uint16_t style, uint32_t flags, float x1,
+               float y1, float x2, float y2) {
   (void)target;  // only the screen's work page is drawn on
   DrawContext* dc = draw_context();
   if (!dc) return;
   draw_target_screen(dc);
-  uint32_t value = (flags & COORD_COLOR_OMITTED) ? dc->foreground
-                                                 : native_color(dc->bytes_per_pixel, color);
+  uint32_t value =
+      (flags & COORD_COLOR_OMITTED) ? dc->foreground : native_color(dc->bytes_per_pixel, color);
   resolve_step(dc, flags, &x1, &y1, &x2, &y2);
   FrameOp op{};
   op.kind = kind == 0 ? FRAME_LINE : kind == 2 ? FRAME_FILLED : FRAME_OUTLINE;

@@ -16,8 +16,8 @@ constexpr int32_t DRAW_FILLED_BOX = 2;
 constexpr uint16_t LINE_SOLID = 0xFFFF;
 
 // kind 0 = line, 2 = filled box, other = outline. Clipped to the view.
-void draw_line(void* target, uint32_t color, int32_t kind, uint16_t style, uint32_t flags,
-               float x1, float y1, float x2, float y2);
+void draw_line(void* target, uint32_t color, int32_t kind, uint16_t style, uint32_t flags, float x1,
+               float y1, float x2, float y2);
 
 constexpr int32_t CLEAR_DEFAULT = int32_t(0xFFFF0000u);
 // 0 whole screen, 1 view, 2 text view, CLEAR_DEFAULT chooses.

@@ -98,7 +98,8 @@ void point_lines_at_work_page(DrawContext* dc, const ScreenContext* s) {
 
 uint32_t blend_pixel(uint32_t s, uint32_t d) {
   uint32_t a = s >> 24;
-  uint32_t rb = ((d & 0x00FF00FF) + ((((s & 0x00FF00FF) - (d & 0x00FF00FF)) * a) >> 8)) & 0x00FF00FF;
+  uint32_t rb =
+      ((d & 0x00FF00FF) + ((((s & 0x00FF00FF) - (d & 0x00FF00FF)) * a) >> 8)) & 0x00FF00FF;
   uint32_t g = ((d & 0x0000FF00) + ((((s & 0x0000FF00) - (d & 0x0000FF00)) * a) >> 8)) & 0x0000FF00;
   return rb | g | (s & 0xFF000000);
 }
@@ -226,8 +227,8 @@ void mark_rows(const DrawContext* dc, int64_t first, int64_t last) {
   std::memset(s->dirty_lines + first, 1, size_t(last - first + 1));
 }
 
-void text_cells_blank(uint32_t* cells, int32_t columns, int32_t first, int32_t last,
-                      uint32_t fg, uint32_t bg) {
+void text_cells_blank(uint32_t* cells, int32_t columns, int32_t first, int32_t last, uint32_t fg,
+                      uint32_t bg) {
   if (!cells) return;
   for (int64_t i = int64_t(first) * columns; i < int64_t(last + 1) * columns; ++i) {
     cells[3 * i] = ' ';

@@ -43,13 +43,13 @@ struct DrawWindow {
 struct DrawContext {
   int32_t serial;
   int32_t work_page;
-  uint8_t** lines;        // start of every row of the target
+  uint8_t** lines;  // start of every row of the target
   int32_t line_capacity;
   int32_t bytes_per_pixel;
   int32_t pitch;
-  void* target;           // null: the screen
+  void* target;  // null: the screen
   DrawView view;
-  DrawView screen_view;   // the view saved while drawing elsewhere
+  DrawView screen_view;  // the view saved while drawing elsewhere
   float pen_x, pen_y;
   DrawWindow window;
   uint32_t foreground, background;
@@ -104,5 +104,5 @@ void plot_text(DrawContext* dc, const FontDescriptor* font, int32_t x, int32_t y
 inline void screen_unlock_quiet() { screen_unlock(1, 0); }
 
 // Text cells of a page: blanks in the given colours for rows first..last.
-void text_cells_blank(uint32_t* cells, int32_t columns, int32_t first, int32_t last,
-                      uint32_t fg, uint32_t bg);
+void text_cells_blank(uint32_t* cells, int32_t columns, int32_t first, int32_t last, uint32_t fg,
+                      uint32_t bg);

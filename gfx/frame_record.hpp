@@ -23,7 +23,7 @@ struct FrameOp {
   uint8_t kind;   // FrameOpKind
   uint8_t blend;  // blended pixels read the page: such a frame is never skipped
   uint16_t style;
-  uint32_t value;  // pixel value
+  uint32_t value;          // pixel value
   int32_t x1, y1, x2, y2;  // frame-buffer pixels; boxes ordered; text: x1, y1
   DrawView clip;
   const FontDescriptor* font;  // text only

@@ -15,9 +15,9 @@ void key_post(int32_t code);
 
 // Next key as key text ("" when none): one byte, or 255 and the scan code.
 std::string key_read();
-int32_t key_wait();       // 0 once the screen is gone
-int32_t key_available();  // 1 when a key is queued
-int32_t key_hit_test();   // reads and clears key_hit_flag
+int32_t key_wait();               // 0 once the screen is gone
+int32_t key_available();          // 1 when a key is queued
+int32_t key_hit_test();           // reads and clears key_hit_flag
 int32_t key_state(int32_t scan);  // -1 while down
 
 // 0 and the driver's values, or 1 with every value -1. Any output but x, y may be null.

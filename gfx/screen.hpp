@@ -15,7 +15,7 @@ enum : int32_t {
   SCREEN_ON_TOP = 0x20,
   SCREEN_ALPHA = 0x40,
   SCREEN_PRIORITY = 0x80,
-  SCREEN_NULL = -1,      // the Null driver; never combined
+  SCREEN_NULL = -1,  // the Null driver; never combined
 };
 // Largest width and height screen_open accepts.
 constexpr int32_t SCREEN_MAX_SIZE = 1 << 20;
@@ -27,8 +27,8 @@ struct FontDescriptor {
 };
 
 // 0 on success; 1 with no screen open, and screen_failure says why.
-int32_t screen_open(int32_t width, int32_t height, int32_t depth, int32_t pages,
-                    int32_t flags, int32_t refresh);
+int32_t screen_open(int32_t width, int32_t height, int32_t depth, int32_t pages, int32_t flags,
+                    int32_t refresh);
 void screen_close();
 // Why the last screen_open failed, in words for the user ("DISPLAY ist nicht
 // gesetzt"); "" after one that succeeded.

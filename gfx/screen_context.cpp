@@ -171,8 +171,8 @@ bool screen_context_alloc(ScreenContext* s, int32_t pages) {
   s->events = static_cast<ScreenEvent*>(std::calloc(128, sizeof(ScreenEvent)));
   s->mutex = static_cast<pthread_mutex_t*>(std::malloc(sizeof(pthread_mutex_t)));
   screen_lookup16 = static_cast<uint32_t*>(std::calloc(512, sizeof(uint32_t)));
-  if (!s->dirty_lines || !s->device_palette || !s->palette || !s->key_state ||
-      !s->events || !s->mutex || !screen_lookup16)
+  if (!s->dirty_lines || !s->device_palette || !s->palette || !s->key_state || !s->events ||
+      !s->mutex || !screen_lookup16)
     return false;
   if (pthread_mutex_init(s->mutex, nullptr) != 0) {
     std::free(s->mutex);

@@ -15,11 +15,20 @@ enum : uint32_t {
 };
 
 enum ScreenEventType : int32_t {
-  EVENT_KEY_PRESS = 1, EVENT_KEY_RELEASE = 2, EVENT_KEY_REPEAT = 3,
-  EVENT_MOUSE_MOVE = 4, EVENT_BUTTON_PRESS = 5, EVENT_BUTTON_RELEASE = 6,
-  EVENT_DOUBLE_CLICK = 7, EVENT_WHEEL = 8, EVENT_MOUSE_ENTER = 9,
-  EVENT_MOUSE_LEAVE = 10, EVENT_FOCUS_IN = 11, EVENT_FOCUS_OUT = 12,
-  EVENT_CLOSE = 13, EVENT_HWHEEL = 14,
+  EVENT_KEY_PRESS = 1,
+  EVENT_KEY_RELEASE = 2,
+  EVENT_KEY_REPEAT = 3,
+  EVENT_MOUSE_MOVE = 4,
+  EVENT_BUTTON_PRESS = 5,
+  EVENT_BUTTON_RELEASE = 6,
+  EVENT_DOUBLE_CLICK = 7,
+  EVENT_WHEEL = 8,
+  EVENT_MOUSE_ENTER = 9,
+  EVENT_MOUSE_LEAVE = 10,
+  EVENT_FOCUS_IN = 11,
+  EVENT_FOCUS_OUT = 12,
+  EVENT_CLOSE = 13,
+  EVENT_HWHEEL = 14,
 };
 
 struct ScreenEvent {
@@ -30,10 +39,10 @@ struct ScreenEvent {
 // A display back-end. Any operation may be null; callers test.
 struct DisplayDriver {
   const char* name;
-  int (*init)(const char* title, int32_t width, int32_t height, int32_t depth,
-              int32_t refresh, int32_t flags);  // 0 on success
+  int (*init)(const char* title, int32_t width, int32_t height, int32_t depth, int32_t refresh,
+              int32_t flags);  // 0 on success
   void (*exit)();
-  void (*lock)();    // excludes the driver's update thread
+  void (*lock)();  // excludes the driver's update thread
   void (*unlock)();
   void (*set_palette)(int32_t index, int32_t r, int32_t g, int32_t b);
   void (*wait_vsync)();
@@ -55,18 +64,18 @@ extern const DisplayDriver* const display_drivers[];
 extern const DisplayDriver null_driver;
 
 struct ScreenContext {
-  int32_t serial;             // a DrawContext with another serial is rebuilt
-  uint8_t** pages;            // 16-byte aligned pixel buffers, pitch * height each
+  int32_t serial;   // a DrawContext with another serial is rebuilt
+  uint8_t** pages;  // 16-byte aligned pixel buffers, pitch * height each
   int32_t page_count;
   int32_t visible_page;
-  uint8_t* visible_pixels;    // what the converters read
+  uint8_t* visible_pixels;  // what the converters read
   int32_t width, height;
-  int32_t depth;              // 1, 2, 4, 8, 16 or 32
+  int32_t depth;  // 1, 2, 4, 8, 16 or 32
   int32_t bytes_per_pixel;
   int32_t pitch;
-  uint32_t* palette;          // 256 entries 0x00BBGGRR
-  uint32_t* device_palette;   // what the driver was given, 0x00BBGGRR
-  uint8_t* dirty_lines;       // height * scanline_size bytes; non-zero = changed
+  uint32_t* palette;         // 256 entries 0x00BBGGRR
+  uint32_t* device_palette;  // what the driver was given, 0x00BBGGRR
+  uint8_t* dirty_lines;      // height * scanline_size bytes; non-zero = changed
   const DisplayDriver* driver;
   uint32_t color_mask;
   const uint8_t* default_palette;  // RGB triplets
@@ -74,12 +83,12 @@ struct ScreenContext {
   int32_t cursor_column, cursor_row;  // 0-based text cursor
   const FontDescriptor* font;
   int32_t text_columns, text_rows;
-  uint8_t* key_state;         // 128 bytes, non-zero while a scan code is down
+  uint8_t* key_state;  // 128 bytes, non-zero while a scan code is down
   int32_t refresh_rate;
-  uint32_t** text_cells;      // per page: columns * rows * (char, fg, bg)
-  ScreenEvent* events;        // ring of 128
+  uint32_t** text_cells;  // per page: columns * rows * (char, fg, bg)
+  ScreenEvent* events;    // ring of 128
   int32_t event_tail, event_head;
-  pthread_mutex_t* mutex;     // guards the event ring
+  pthread_mutex_t* mutex;  // guards the event ring
   uint32_t flags;
   int32_t lock_count;
   int32_t text_view_first, text_view_last;  // rows of the console's print view
@@ -100,8 +109,8 @@ void screen_mark_all_dirty();
 // for flags SCREEN_NULL or the name "null", else the first whose init
 // succeeds over the passes; null when none does.
 const DisplayDriver* driver_select(const DisplayDriver* const* list, const char* name,
-                                   const char* title, int32_t width, int32_t height,
-                                   int32_t depth, int32_t refresh, int32_t flags);
+                                   const char* title, int32_t width, int32_t height, int32_t depth,
+                                   int32_t refresh, int32_t flags);
 // Records why opening the screen failed, printf-style, for screen_failure.
 // The first reason of a screen_open counts: the fallbacks tried after it
 // fail for reasons of their own.

@@ -31,8 +31,8 @@ const DisplayDriver null_driver = {
 const DisplayDriver* const display_drivers[] = {&x11_driver, nullptr};
 
 const DisplayDriver* driver_select(const DisplayDriver* const* list, const char* name,
-                                   const char* title, int32_t width, int32_t height,
-                                   int32_t depth, int32_t refresh, int32_t flags) {
+                                   const char* title, int32_t width, int32_t height, int32_t depth,
+                                   int32_t refresh, int32_t flags) {
   if (name && !*name) name = nullptr;
   if (flags == SCREEN_NULL || (name && strcasecmp(name, "null") == 0)) return &null_driver;
   // With a name, even passes try only that driver; halfway the full-screen

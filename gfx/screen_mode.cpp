@@ -20,7 +20,14 @@ char failure[160];  // why the last screen_open failed; empty: it did not
 
 bool depth_valid(int32_t depth) {
   switch (depth) {
-    case 1: case 2: case 4: case 8: case 15: case 16: case 24: case 32: return true;
+    case 1:
+    case 2:
+    case 4:
+    case 8:
+    case 15:
+    case 16:
+    case 24:
+    case 32: return true;
     default: return false;
   }
 }
@@ -31,7 +38,8 @@ bool text_cells_alloc(ScreenContext* s, const DrawContext* dc) {
   if (!s->text_cells) return false;
   const size_t count = size_t(s->text_columns) * size_t(s->text_rows) * 3;
   for (int32_t p = 0; p < s->page_count; ++p)
-    if (!(s->text_cells[p] = static_cast<uint32_t*>(std::calloc(count ? count : 1, 4)))) return false;
+    if (!(s->text_cells[p] = static_cast<uint32_t*>(std::calloc(count ? count : 1, 4))))
+      return false;
   text_cells_blank(s->text_cells[dc->work_page], s->text_columns, 0, s->text_rows - 1,
                    dc->foreground, dc->background);
   return true;
@@ -53,8 +61,8 @@ int32_t mode_set(int32_t width, int32_t height, int32_t depth, int32_t scanline_
   const bool closing = width == 0 || height == 0;
   // Sizes whose pitch or pixel routines would not fit the frame buffer are
   // refused before anything changes.
-  if (!closing && (width < 0 || height < 0 || width > SCREEN_MAX_SIZE ||
-                   height > SCREEN_MAX_SIZE || !depth_valid(depth) || scanline_size > 64)) {
+  if (!closing && (width < 0 || height < 0 || width > SCREEN_MAX_SIZE || height > SCREEN_MAX_SIZE ||
+                   !depth_valid(depth) || scanline_size > 64)) {
     screen_fail("%d x %d Pixel mit %d Bit sind nicht möglich", width, height, depth);
     return 1;
   }
@@ -145,9 +153,9 @@ int32_t screen_open(int32_t width, int32_t height, int32_t depth, int32_t pages,
     return 1;
   }
   if (pages <= 0) pages = 1;
-  const int32_t result = mode_set(width, height, depth, 1, pages, refresh,
-                                  data_block + DATA_PALETTE_256, &font_8x8, flags, width / 8,
-                                  height / 8);
+  const int32_t result =
+      mode_set(width, height, depth, 1, pages, refresh, data_block + DATA_PALETTE_256, &font_8x8,
+               flags, width / 8, height / 8);
   if (result == 0) failure[0] = 0;  // a fallback succeeded after the first reason
   return result;
 }

@@ -22,7 +22,8 @@ void palette_store(ScreenContext* s, int32_t index, int32_t r, int32_t g, int32_
   s->palette[index] = entry;
   if (index < (1 << s->depth)) {
     s->device_palette[index] = entry;
-    if (s->driver && s->driver->set_palette) s->driver->set_palette(index, r & 0xFF, g & 0xFF, b & 0xFF);
+    if (s->driver && s->driver->set_palette)
+      s->driver->set_palette(index, r & 0xFF, g & 0xFF, b & 0xFF);
   }
 }
 
@@ -69,7 +70,7 @@ int32_t screen_copy_page(int32_t from, int32_t to) {
   const size_t offset = size_t(v.left) * size_t(s->bytes_per_pixel);
   const size_t bytes = size_t(v.width) * size_t(s->bytes_per_pixel);
   const bool mark = s->lock_count == 0;  // a locked caller marks its own rows
-  screen_lock();  // the update thread may be reading the visible page
+  screen_lock();                         // the update thread may be reading the visible page
   for (int32_t y = v.top; y < v.top + v.height; ++y) {
     size_t row = size_t(y) * size_t(s->pitch) + offset;
     std::memcpy(s->pages[to] + row, s->pages[from] + row, bytes);

@@ -23,8 +23,8 @@ const FontDescriptor* const fonts_by_height[9] = {
 }  // namespace
 
 int32_t draw_text(void* target, uint32_t flags, const char* text, int32_t length, uint32_t color,
-                  const void* font_image, int32_t mode, float x, float y, void* blend,
-                  void* blend1, void* blend2) {
+                  const void* font_image, int32_t mode, float x, float y, void* blend, void* blend1,
+                  void* blend2) {
   (void)target, (void)font_image, (void)blend, (void)blend1, (void)blend2;
   if (!text) return 1;
   DrawContext* dc = draw_context();

@@ -67,12 +67,12 @@ bool find_font(const Bytes& rom, int height, const Bytes& glyph_a, Bytes* font) 
     if (hit < a_at || hit - a_at + size > rom.size()) continue;
     const uint8_t* f = &rom[hit - a_at];
     bool ok = true;
-    for (int r = 0; r < height; ++r)
-      ok = ok && f[r] == 0x00 && f[0xDB * height + r] == 0xFF;
+    for (int r = 0; r < height; ++r) ok = ok && f[r] == 0x00 && f[0xDB * height + r] == 0xFF;
     if (ok) found.push_back(hit - a_at);
   }
   if (found.size() != 1) {
-    std::fprintf(stderr, "make_data_block: %zu candidates for the 8x%d font\n", found.size(), height);
+    std::fprintf(stderr, "make_data_block: %zu candidates for the 8x%d font\n", found.size(),
+                 height);
     return false;
   }
   std::fprintf(stderr, "make_data_block: 8x%d font at 0x%zx\n", height, found[0]);
@@ -99,8 +99,8 @@ Bytes vga_palette() {
   for (uint8_t g : greys) palette.insert(palette.end(), {g, g, g});
   for (const auto& level : levels)
     for (unsigned k = 0; k < 24; ++k)
-      palette.insert(palette.end(), {level[step(k)], level[step((k + 16) % 24)],
-                                     level[step((k + 8) % 24)]});
+      palette.insert(palette.end(),
+                     {level[step(k)], level[step((k + 16) % 24)], level[step((k + 8) % 24)]});
   palette.resize(256 * 3, 0);
   return palette;
 }
@@ -176,15 +176,21 @@ int main(int argc, char** argv) {
 
   Bytes font8, font14, font16;
   if (!find_font(rom, 8, {0x30, 0x78, 0xCC, 0xCC, 0xFC, 0xCC, 0xCC, 0x00}, &font8) ||
-      !find_font(rom, 14, {0x00, 0x00, 0x10, 0x38, 0x6C, 0xC6, 0xC6, 0xFE, 0xC6, 0xC6, 0xC6, 0x00, 0x00, 0x00},
-                 &font14) ||
-      !find_font(rom, 16, {0x00, 0x00, 0x10, 0x38, 0x6C, 0xC6, 0xC6, 0xFE, 0xC6, 0xC6, 0xC6, 0xC6, 0x00, 0x00, 0x00, 0x00},
+      !find_font(
+          rom, 14,
+          {0x00, 0x00, 0x10, 0x38, 0x6C, 0xC6, 0xC6, 0xFE, 0xC6, 0xC6, 0xC6, 0x00, 0x00, 0x00},
+          &font14) ||
+      !find_font(rom, 16,
+                 {0x00, 0x00, 0x10, 0x38, 0x6C, 0xC6, 0xC6, 0xFE, 0xC6, 0xC6, 0xC6, 0xC6, 0x00,
+                  0x00, 0x00, 0x00},
                  &font16))
     return 1;
 
   Bytes block = build_block(font8, font14, font16, vga_palette());
-  static const uint8_t a14[14] = {0x00, 0x00, 0x08, 0x1C, 0x36, 0x63, 0x63, 0x7F, 0x63, 0x63, 0x63, 0x00, 0x00, 0x00};
-  if (block.size() != DATA_BLOCK_SIZE || std::memcmp(&block[DATA_FONT_8X14 + 0x41 * 14], a14, 14) != 0 ||
+  static const uint8_t a14[14] = {0x00, 0x00, 0x08, 0x1C, 0x36, 0x63, 0x63,
+                                  0x7F, 0x63, 0x63, 0x63, 0x00, 0x00, 0x00};
+  if (block.size() != DATA_BLOCK_SIZE ||
+      std::memcmp(&block[DATA_FONT_8X14 + 0x41 * 14], a14, 14) != 0 ||
       block[DATA_PALETTE_64 + 6 * 3 + 2] != 0x00 || block[DATA_PALETTE_256 + 31 * 3] != 0xFF) {
     std::fprintf(stderr, "make_data_block: the assembled block is not as expected\n");
     return 1;

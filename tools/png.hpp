@@ -18,7 +18,8 @@ inline uint32_t pngGet32(const uint8_t* p) {
   return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
 }
 
-inline void pngChunk(std::vector<uint8_t>& png, const char* type, const std::vector<uint8_t>& data) {
+inline void pngChunk(std::vector<uint8_t>& png, const char* type,
+                     const std::vector<uint8_t>& data) {
   pngPut32(png, uint32_t(data.size()));
   size_t start = png.size();
   png.insert(png.end(), type, type + 4);

@@ -84,13 +84,17 @@ constexpr uint32_t palette_unchanged(uint32_t e) { return e; }
 template <uint32_t (*rule)(uint32_t)>
 struct From32 {
   explicit From32(const ConvertSource&) {}
-  uint32_t operator()(const uint8_t* row, int32_t i) const { return rule(load32(row + 4 * ptrdiff_t(i))); }
+  uint32_t operator()(const uint8_t* row, int32_t i) const {
+    return rule(load32(row + 4 * ptrdiff_t(i)));
+  }
 };
 
 template <uint32_t (*rule)(uint32_t)>
 struct From16 {
   explicit From16(const ConvertSource&) {}
-  uint32_t operator()(const uint8_t* row, int32_t i) const { return rule(load16(row + 2 * ptrdiff_t(i))); }
+  uint32_t operator()(const uint8_t* row, int32_t i) const {
+    return rule(load16(row + 2 * ptrdiff_t(i)));
+  }
 };
 
 // Two lookups per pixel: the low byte's and the high byte's contributions.
@@ -121,7 +125,8 @@ struct From8 {
 template <class Pixel>
 void write_row_16(const Pixel& px, const uint8_t* src, uint8_t* dst, int32_t width) {
   int32_t i = 0;
-  for (; i + 1 < width; i += 2, dst += 4) store32(dst, (px(src, i) & 0xFFFF) | (px(src, i + 1) << 16));
+  for (; i + 1 < width; i += 2, dst += 4)
+    store32(dst, (px(src, i) & 0xFFFF) | (px(src, i + 1) << 16));
   if (i < width) store16(dst, px(src, i));
 }
 
@@ -161,12 +166,14 @@ int32_t first_dirty_row(const ConvertSource& s) {
 // its dirty byte is set; the target is addressed per row, so clean rows cost
 // only their byte test.
 template <class Row>
-void walk_dirty_rows(const ConvertSource& s, int32_t y, uint8_t* target, int32_t target_pitch, Row row) {
+void walk_dirty_rows(const ConvertSource& s, int32_t y, uint8_t* target, int32_t target_pitch,
+                     Row row) {
   const int32_t repeat = s.scanline_size;
   for (; y < s.height; ++y) {
     if (!s.dirty[y]) continue;
     const uint8_t* src = s.pixels + ptrdiff_t(y) * s.pitch;
-    for (int32_t k = 0; k < repeat; ++k) row(src, target + (ptrdiff_t(y) * repeat + k) * target_pitch);
+    for (int32_t k = 0; k < repeat; ++k)
+      row(src, target + (ptrdiff_t(y) * repeat + k) * target_pitch);
   }
 }
 
@@ -249,7 +256,8 @@ int visual_index(int32_t visual_bpp) {
 
 }  // namespace
 
-Converter converter_choose(int32_t screen_depth, int32_t visual_bpp, bool red_low, uint32_t* lookup16) {
+Converter converter_choose(int32_t screen_depth, int32_t visual_bpp, bool red_low,
+                           uint32_t* lookup16) {
   if (lookup16) fill_lookup16(lookup16, red_low);
   const int order = red_low ? 1 : 0;
   const int visual = visual_index(visual_bpp);
@@ -261,12 +269,9 @@ Converter converter_choose(int32_t screen_depth, int32_t visual_bpp, bool red_lo
       if (visual_bpp == 8) return copy_rows<1>;
       return visual < 0 ? nullptr : from8[visual][order];
     case 15:
-    case 16:
-      return visual < 0 ? nullptr : from16[visual][order];
+    case 16: return visual < 0 ? nullptr : from16[visual][order];
     case 24:
-    case 32:
-      return visual < 0 ? nullptr : from32[visual][order];
-    default:
-      return nullptr;
+    case 32: return visual < 0 ? nullptr : from32[visual][order];
+    default: return nullptr;
   }
 }

@@ -4,8 +4,8 @@
 #include <cstdint>
 
 struct ConvertSource {
-  const uint8_t* pixels;           // visible page
-  int32_t pitch;                   // bytes per source row
+  const uint8_t* pixels;  // visible page
+  int32_t pitch;          // bytes per source row
   int32_t width, height;
   int32_t scanline_size;           // output rows per source row
   const uint8_t* dirty;            // one byte per source row (height read); non-zero = convert
@@ -19,4 +19,5 @@ using Converter = void (*)(const ConvertSource& source, uint8_t* target, int32_t
 
 // Fills lookup16 (512 entries) for the channel order and returns the converter
 // for the screen depth and visual bits per pixel (15 distinct from 16), or null.
-Converter converter_choose(int32_t screen_depth, int32_t visual_bpp, bool red_low, uint32_t* lookup16);
+Converter converter_choose(int32_t screen_depth, int32_t visual_bpp, bool red_low,
+                           uint32_t* lookup16);

@@ -30,8 +30,8 @@ int protocol_error(Display* display, XErrorEvent* error) {
   char text[128] = "";
   XGetErrorText(display, error->error_code, text, int(sizeof text));
   char message[256];
-  snprintf(message, sizeof message, "X-Fehler: %s (Anfrage %d.%d)\n", text, int(error->request_code),
-           int(error->minor_code));
+  snprintf(message, sizeof message, "X-Fehler: %s (Anfrage %d.%d)\n", text,
+           int(error->request_code), int(error->minor_code));
   screen_report(message);
   return 0;
 }
@@ -156,19 +156,19 @@ void x11_process_setup() {
 }
 
 const DisplayDriver x11_driver = {
-  .name = "X11",
-  .init = x11_init,
-  .exit = x11_exit,
-  .lock = x11_driver_lock,
-  .unlock = x11_driver_unlock,
-  .set_palette = x11_set_palette,
-  .wait_vsync = x11_wait_vsync,
-  .get_mouse = x11_get_mouse,
-  .set_mouse = x11_set_mouse,
-  .set_window_title = x11_set_window_title,
-  .set_window_pos = x11_set_window_pos,
-  .fetch_modes = x11_fetch_modes,
-  .flip = nullptr,
-  .poll = nullptr,
-  .desktop = x11_desktop,
+    .name = "X11",
+    .init = x11_init,
+    .exit = x11_exit,
+    .lock = x11_driver_lock,
+    .unlock = x11_driver_unlock,
+    .set_palette = x11_set_palette,
+    .wait_vsync = x11_wait_vsync,
+    .get_mouse = x11_get_mouse,
+    .set_mouse = x11_set_mouse,
+    .set_window_title = x11_set_window_title,
+    .set_window_pos = x11_set_window_pos,
+    .fetch_modes = x11_fetch_modes,
+    .flip = nullptr,
+    .poll = nullptr,
+    .desktop = x11_desktop,
 };

@@ -1,7 +1,7 @@
 #pragma once
 // The X11 display driver (the only code that includes Xlib lives beside it).
-#include <ctime>
 #include <cstdint>
+#include <ctime>
 
 #include "gfx/screen_driver.hpp"
 

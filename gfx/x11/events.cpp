@@ -37,7 +37,8 @@ void on_key_release(XKeyEvent& event) {
   if (XEventsQueued(x11.display, QueuedAfterReading) > 0) {
     XEvent next;
     XPeekEvent(x11.display, &next);
-    if (next.type == KeyPress && next.xkey.keycode == event.keycode && next.xkey.time - event.time <= 1) {
+    if (next.type == KeyPress && next.xkey.keycode == event.keycode &&
+        next.xkey.time - event.time <= 1) {
       XNextEvent(x11.display, &next);
       if (code) key_post(code);
       post(EVENT_KEY_REPEAT, scan, character);
@@ -76,7 +77,8 @@ void on_motion(XMotionEvent& event) {
   x11.have_root = true;
   x11.mouse_x = event.x;
   x11.mouse_y = event.y - x11.y_offset;
-  x11.inside = x11.mouse_x >= 0 && x11.mouse_x < x11.width && x11.mouse_y >= 0 && x11.mouse_y < x11.height;
+  x11.inside =
+      x11.mouse_x >= 0 && x11.mouse_x < x11.width && x11.mouse_y >= 0 && x11.mouse_y < x11.height;
   if (x11_focus) post(EVENT_MOUSE_MOVE, x11.mouse_x, x11.mouse_y, dx, dy);
 }
 
@@ -84,10 +86,12 @@ void pointer_refresh() {
   Window root, child;
   int root_x, root_y, x, y;
   unsigned int mask;
-  if (!XQueryPointer(x11.display, x11.draw_window, &root, &child, &root_x, &root_y, &x, &y, &mask)) return;
+  if (!XQueryPointer(x11.display, x11.draw_window, &root, &child, &root_x, &root_y, &x, &y, &mask))
+    return;
   x11.mouse_x = x;
   x11.mouse_y = y - x11.y_offset;
-  x11.inside = x11.mouse_x >= 0 && x11.mouse_x < x11.width && x11.mouse_y >= 0 && x11.mouse_y < x11.height;
+  x11.inside =
+      x11.mouse_x >= 0 && x11.mouse_x < x11.width && x11.mouse_y >= 0 && x11.mouse_y < x11.height;
 }
 
 void on_configure(XConfigureEvent& event) {
@@ -118,9 +122,7 @@ void x11_handle_event(XEvent& event) {
         post(EVENT_BUTTON_RELEASE, bit);
       }
       break;
-    case MotionNotify:
-      on_motion(event.xmotion);
-      break;
+    case MotionNotify: on_motion(event.xmotion); break;
     case EnterNotify:
     case LeaveNotify:
       if (x11_focus) {
@@ -138,9 +140,7 @@ void x11_handle_event(XEvent& event) {
       }
       image_send_all();
       break;
-    case Expose:
-      image_send_all();
-      break;
+    case Expose: image_send_all(); break;
     case FocusOut:
       // Focus passing from the frame to the drawing window stays with us.
       if (event.xfocus.detail == NotifyInferior) break;
@@ -152,17 +152,14 @@ void x11_handle_event(XEvent& event) {
       x11_focus = false;
       post(EVENT_FOCUS_OUT);
       break;
-    case ConfigureNotify:
-      on_configure(event.xconfigure);
-      break;
+    case ConfigureNotify: on_configure(event.xconfigure); break;
     case ClientMessage:
       if (Atom(event.xclient.data.l[0]) == x11.delete_atom && x11.delete_atom) {
         key_post(KEY_CLOSE_BOX);
         post(EVENT_CLOSE);
       }
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -172,10 +169,12 @@ int x11_get_mouse(int32_t* x, int32_t* y, int32_t* wheel, int32_t* buttons, int3
   Window root, child;
   int root_x, root_y, window_x, window_y;
   unsigned int mask;
-  if (XQueryPointer(x11.display, x11.draw_window, &root, &child, &root_x, &root_y, &window_x, &window_y, &mask)) {
+  if (XQueryPointer(x11.display, x11.draw_window, &root, &child, &root_x, &root_y, &window_x,
+                    &window_y, &mask)) {
     px = window_x;
     py = window_y - x11.y_offset;
-    pb = ((mask & Button1Mask) ? 1 : 0) | ((mask & Button3Mask) ? 2 : 0) | ((mask & Button2Mask) ? 4 : 0);
+    pb = ((mask & Button1Mask) ? 1 : 0) | ((mask & Button3Mask) ? 2 : 0) |
+         ((mask & Button2Mask) ? 4 : 0);
   }
   if (x) *x = px;
   if (y) *y = py;
@@ -211,8 +210,9 @@ void x11_set_mouse(int32_t x, int32_t y, int32_t visible, int32_t clip) {
   } else if (clip > 0 && !x11.grabbed) {
     // Bounded: the caller holds the screen lock meanwhile.
     for (int attempt = 0; attempt < 20 && !x11.grabbed; attempt++) {
-      if (XGrabPointer(d, x11.draw_window, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
-                       GrabModeAsync, GrabModeAsync, x11.draw_window, None, CurrentTime) == GrabSuccess)
+      if (XGrabPointer(d, x11.draw_window, True,
+                       ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
+                       GrabModeAsync, x11.draw_window, None, CurrentTime) == GrabSuccess)
         x11.grabbed = true;
       else
         usleep(100000);

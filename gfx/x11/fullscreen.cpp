@@ -30,7 +30,8 @@ int x11_mode_switch() {
       status = XRRSetScreenConfigAndRate(d, x11.randr_config, x11.root, x11.size_full, x11.rotation,
                                          x11.rate_full, CurrentTime);
     else
-      status = XRRSetScreenConfig(d, x11.randr_config, x11.root, x11.size_full, x11.rotation, CurrentTime);
+      status = XRRSetScreenConfig(d, x11.randr_config, x11.root, x11.size_full, x11.rotation,
+                                  CurrentTime);
     if (status == RRSetConfigInvalidTime) return -1;
     if (x11.rate_full > 0) x11_refresh_rate = x11.rate_full;
   }
@@ -38,14 +39,16 @@ int x11_mode_switch() {
   XWarpPointer(d, None, x11.draw_window, 0, 0, 0, 0, x11.width / 2, x11.height / 2 + x11.y_offset);
   // Another client may hold the pointer for a moment; do not wait for ever.
   for (int attempt = 0; attempt < 200; attempt++) {
-    if (XGrabPointer(d, x11.draw_window, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
-                     GrabModeAsync, GrabModeAsync, x11.draw_window, None, CurrentTime) == GrabSuccess) {
+    if (XGrabPointer(d, x11.draw_window, True,
+                     ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
+                     GrabModeAsync, x11.draw_window, None, CurrentTime) == GrabSuccess) {
       x11.grabbed = true;
       break;
     }
     usleep(10000);
   }
-  if (XGrabKeyboard(d, x11.draw_window, True, GrabModeAsync, GrabModeAsync, CurrentTime) != GrabSuccess)
+  if (XGrabKeyboard(d, x11.draw_window, True, GrabModeAsync, GrabModeAsync, CurrentTime) !=
+      GrabSuccess)
     return -1;
   return 0;
 }
@@ -60,10 +63,11 @@ void x11_mode_restore() {
     if (current != x11.size_desktop) {
       Status status = RRSetConfigInvalidTime;
       if (x11.rate_full > 0)
-        status = XRRSetScreenConfigAndRate(d, x11.randr_config, x11.root, x11.size_desktop, x11.rotation,
-                                           x11.rate_desktop, CurrentTime);
+        status = XRRSetScreenConfigAndRate(d, x11.randr_config, x11.root, x11.size_desktop,
+                                           x11.rotation, x11.rate_desktop, CurrentTime);
       if (x11.rate_full <= 0 || status == RRSetConfigInvalidTime)
-        XRRSetScreenConfig(d, x11.randr_config, x11.root, x11.size_desktop, x11.rotation, CurrentTime);
+        XRRSetScreenConfig(d, x11.randr_config, x11.root, x11.size_desktop, x11.rotation,
+                           CurrentTime);
     }
     x11_refresh_rate = x11.rate_desktop;
   }
@@ -103,7 +107,8 @@ uint32_t* x11_fetch_modes(int32_t depth, int32_t* count) {
       int n = 0;
       XRRScreenSize* sizes = XRRConfigSizes(config, &n);
       if (n > 0 && (list = static_cast<uint32_t*>(std::malloc(sizeof(uint32_t) * size_t(n))))) {
-        for (int i = 0; i < n; i++) list[i] = (uint32_t(sizes[i].width) << 16) | (uint32_t(sizes[i].height) & 0xFFFF);
+        for (int i = 0; i < n; i++)
+          list[i] = (uint32_t(sizes[i].width) << 16) | (uint32_t(sizes[i].height) & 0xFFFF);
         if (count) *count = n;
       }
       XRRFreeScreenConfigInfo(config);
@@ -123,7 +128,8 @@ int x11_desktop(int32_t* width, int32_t* height, int32_t* depth, int32_t* refres
   int screen = DefaultScreen(d);
   int32_t rate = 0;
   int event_base, error_base, major = 0, minor = 0;
-  if (XRRQueryExtension(d, &event_base, &error_base) && XRRQueryVersion(d, &major, &minor) && major > 0)
+  if (XRRQueryExtension(d, &event_base, &error_base) && XRRQueryVersion(d, &major, &minor) &&
+      major > 0)
     if (XRRScreenConfiguration* config = XRRGetScreenInfo(d, RootWindow(d, screen))) {
       rate = XRRConfigCurrentRate(config);
       XRRFreeScreenConfigInfo(config);
@@ -140,11 +146,13 @@ int x11_desktop(int32_t* width, int32_t* height, int32_t* depth, int32_t* refres
 void x11_read_randr() {
   Display* d = x11.display;
   int event_base, error_base, major = 0, minor = 0;
-  if (!XRRQueryExtension(d, &event_base, &error_base) || !XRRQueryVersion(d, &major, &minor) || major <= 0)
+  if (!XRRQueryExtension(d, &event_base, &error_base) || !XRRQueryVersion(d, &major, &minor) ||
+      major <= 0)
     return;
   x11.randr_config = XRRGetScreenInfo(d, x11.root);
   if (!x11.randr_config) return;
-  x11.size_current = x11.size_desktop = XRRConfigCurrentConfiguration(x11.randr_config, &x11.rotation);
+  x11.size_current = x11.size_desktop =
+      XRRConfigCurrentConfiguration(x11.randr_config, &x11.rotation);
   x11.rate_desktop = XRRConfigCurrentRate(x11.randr_config);
   int count = 0;
   XRRScreenSize* sizes = XRRConfigSizes(x11.randr_config, &count);

@@ -114,7 +114,8 @@ bool shape_open() {
   }
   x11.shape_image->bitmap_bit_order = LSBFirst;  // bit 0 is the leftmost pixel
   x11.shape_image->byte_order = LSBFirst;
-  x11.shape_bitmap = XCreatePixmap(d, x11.draw_window, unsigned(x11.width), unsigned(x11.height), 1);
+  x11.shape_bitmap =
+      XCreatePixmap(d, x11.draw_window, unsigned(x11.width), unsigned(x11.height), 1);
   x11.shape_gc = XCreateGC(d, x11.shape_bitmap, 0, nullptr);
   x11.mask_builder = mask_builder_for(screen_context ? screen_context->bytes_per_pixel : 4);
   return true;
@@ -174,7 +175,8 @@ bool plain_open() {
   XImage* image = XCreateImage(x11.display, x11.visual, unsigned(x11.depth), ZPixmap, 0, nullptr,
                                unsigned(x11.width), unsigned(x11.height), 32, 0);
   if (!image) return false;
-  image->data = static_cast<char*>(std::calloc(size_t(image->bytes_per_line) * size_t(image->height), 1));
+  image->data =
+      static_cast<char*>(std::calloc(size_t(image->bytes_per_line) * size_t(image->height), 1));
   if (!image->data) {
     XDestroyImage(image);
     return false;
@@ -206,10 +208,12 @@ MaskBuilder mask_builder_for(int32_t bytes_per_pixel) {
 int image_open() {
   Display* d = x11.display;
   bool full = x11.flags & SCREEN_FULLSCREEN;
-  x11.converter = converter_choose(x11.depth_requested, x11.visual_bpp, visual_red_low(), image_lookup16());
+  x11.converter =
+      converter_choose(x11.depth_requested, x11.visual_bpp, visual_red_low(), image_lookup16());
   if (!x11.converter) {
-    screen_fail("kein Umwandler von %d Bit in das Pixelformat der Anzeige (Tiefe %d, %d Bit je Pixel)",
-                x11.depth_requested, x11.depth, x11.visual_bpp);
+    screen_fail(
+        "kein Umwandler von %d Bit in das Pixelformat der Anzeige (Tiefe %d, %d Bit je Pixel)",
+        x11.depth_requested, x11.depth, x11.visual_bpp);
     return -1;
   }
 

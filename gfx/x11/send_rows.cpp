@@ -24,9 +24,9 @@ void put_rows(const ScreenContext* screen, int32_t scanlines, int32_t first, int
   if (x11.shape_image) {
     const int32_t pitch = x11.shape_image->bytes_per_line;
     for (int32_t r = first; r < first + count; r++)
-      x11.mask_builder(screen->visible_pixels + size_t(r / scanlines) * size_t(screen->pitch),
-                       x11.width,
-                       reinterpret_cast<uint8_t*>(x11.shape_image->data) + size_t(r) * size_t(pitch));
+      x11.mask_builder(
+          screen->visible_pixels + size_t(r / scanlines) * size_t(screen->pitch), x11.width,
+          reinterpret_cast<uint8_t*>(x11.shape_image->data) + size_t(r) * size_t(pitch));
     XPutImage(d, x11.shape_bitmap, x11.shape_gc, x11.shape_image, 0, first, 0, first,
               unsigned(x11.width), unsigned(count));
     XShapeCombineMask(d, x11.draw_window, ShapeBounding, 0, x11.y_offset, x11.shape_bitmap,
@@ -41,8 +41,9 @@ void put_rows(const ScreenContext* screen, int32_t scanlines, int32_t first, int
 }
 
 void send_whole(const ScreenContext* screen, int32_t scanlines, int32_t rows) {
-  ConvertSource source{screen->visible_pixels, screen->pitch, screen->width, screen->height,
-                       scanlines, screen->dirty_lines, screen->device_palette, image_lookup16()};
+  ConvertSource source{screen->visible_pixels, screen->pitch,   screen->width,
+                       screen->height,         scanlines,       screen->dirty_lines,
+                       screen->device_palette, image_lookup16()};
   x11.converter(source, reinterpret_cast<uint8_t*>(x11.image->data), x11.image->bytes_per_line);
   const uint8_t* dirty = screen->dirty_lines;
   for (int32_t first = 0; first < rows;) {
@@ -81,8 +82,13 @@ void send_changed(const ScreenContext* screen, int32_t rows) {
     bool changed = false;
     if (y < rows && screen->dirty_lines[y]) {
       ConvertSource source{screen->visible_pixels + size_t(y) * size_t(screen->pitch),
-                           screen->pitch, screen->width, 1, 1, &convert_it,
-                           screen->device_palette, image_lookup16()};
+                           screen->pitch,
+                           screen->width,
+                           1,
+                           1,
+                           &convert_it,
+                           screen->device_palette,
+                           image_lookup16()};
       x11.converter(source, x11.staging, pitch);
       uint8_t* shown = image + size_t(y) * size_t(pitch);
       size_t lo, hi;

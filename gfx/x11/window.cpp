@@ -55,8 +55,8 @@ Window create_window(bool override_redirect) {
   attributes.override_redirect = override_redirect;
   unsigned long mask = CWBackPixel | CWBorderPixel | CWBackingStore | CWColormap | CWEventMask;
   if (override_redirect) mask |= CWOverrideRedirect;
-  return XCreateWindow(x11.display, x11.root, 0, 0, unsigned(x11.width), unsigned(x11.height), 0, x11.depth,
-                       InputOutput, x11.visual, mask, &attributes);
+  return XCreateWindow(x11.display, x11.root, 0, 0, unsigned(x11.width), unsigned(x11.height), 0,
+                       x11.depth, InputOutput, x11.visual, mask, &attributes);
 }
 
 void set_size_hints() {
@@ -175,7 +175,8 @@ void x11_window_close() {
   if (x11.arrow_cursor) XFreeCursor(d, x11.arrow_cursor);
   if (x11.invisible_cursor) XFreeCursor(d, x11.invisible_cursor);
   if (x11.colormap8) XFreeColormap(d, x11.colormap8);
-  if (x11.decoration_atom && x11.draw_window) XDeleteProperty(d, x11.draw_window, x11.decoration_atom);
+  if (x11.decoration_atom && x11.draw_window)
+    XDeleteProperty(d, x11.draw_window, x11.decoration_atom);
   if (x11.draw_window) XDestroyWindow(d, x11.draw_window);
   if (x11.full_window) XDestroyWindow(d, x11.full_window);
   if (x11.frame_window) XDestroyWindow(d, x11.frame_window);
@@ -194,7 +195,9 @@ bool x11_wait_event(Window window, int type, int timeout_ms) {
 
 void x11_set_palette(int32_t index, int32_t r, int32_t g, int32_t b) {
   if (!x11.display || !x11.colormap8 || index < 0 || index > 255) return;
-  auto channel = [](int32_t v) { return static_cast<unsigned short>((v < 0 ? 0 : v > 255 ? 255 : v) * 257); };
+  auto channel = [](int32_t v) {
+    return static_cast<unsigned short>((v < 0 ? 0 : v > 255 ? 255 : v) * 257);
+  };
   XColor color{};
   color.pixel = static_cast<unsigned long>(index);
   color.red = channel(r);
@@ -238,7 +241,8 @@ int32_t x11_set_window_pos(int32_t x, int32_t y) {
   XGetWindowAttributes(d, top, &top_attributes);
   int32_t old_x = top_attributes.x + inner_x, old_y = top_attributes.y + inner_y;
   Window moved = (x11.flags & SCREEN_NO_FRAME) ? x11.draw_window : x11.frame_window;
-  XMoveWindow(d, moved, x == X11_KEEP ? top_attributes.x : x - inner_x, y == X11_KEEP ? top_attributes.y : y - inner_y);
+  XMoveWindow(d, moved, x == X11_KEEP ? top_attributes.x : x - inner_x,
+              y == X11_KEEP ? top_attributes.y : y - inner_y);
   XClearWindow(d, x11.frame_window);
   XEvent event;
   while (XCheckWindowEvent(d, x11.draw_window, PointerMotionMask, &event)) {

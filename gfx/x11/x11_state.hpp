@@ -28,8 +28,8 @@ struct X11State {
   Display* display;
   int screen;
   Visual* visual;
-  int depth;          // default depth of the screen
-  int visual_bpp;     // bits per pixel of that depth's pixmap format; 15 for 16 at depth 15
+  int depth;       // default depth of the screen
+  int visual_bpp;  // bits per pixel of that depth's pixmap format; 15 for 16 at depth 15
   Window root;
   Window draw_window;   // gets the image and all input
   Window frame_window;  // managed top level: title, close protocol
@@ -40,7 +40,7 @@ struct X11State {
   Atom decoration_atom;  // set with SCREEN_NO_FRAME, deleted at exit
   Cursor arrow_cursor, invisible_cursor;
   bool cursor_visible;
-  GC gc;                 // the screen's default graphics context
+  GC gc;  // the screen's default graphics context
 
   // The screen as asked for.
   int32_t width, height, depth_requested, flags, refresh_requested;
@@ -57,15 +57,15 @@ struct X11State {
   // Mouse.
   int32_t mouse_x, mouse_y;
   int32_t root_x, root_y;
-  bool have_root;                 // false until the first motion event
-  int32_t buttons;                // 1 left, 2 right, 4 middle
+  bool have_root;   // false until the first motion event
+  int32_t buttons;  // 1 left, 2 right, 4 middle
   int32_t wheel, hwheel;
   bool inside, grabbed;
   Time last_press;
-  bool have_press;                // no double click before a first press
+  bool have_press;  // no double click before a first press
 
-  uint8_t keycodes[256];          // X keycode -> scan code
-  int32_t y_offset;               // image row 0 inside the window
+  uint8_t keycodes[256];  // X keycode -> scan code
+  int32_t y_offset;       // image row 0 inside the window
 
   // Image layer.
   XImage* image;
@@ -76,15 +76,15 @@ struct X11State {
   GC shape_gc;
   Converter converter;
   MaskBuilder mask_builder;
-  uint8_t* staging;   // one converted row, compared with the image's; null with TANDREL_FULL_FRAMES
-  bool send_all;      // the window may not show the image: send dirty rows whole
+  uint8_t* staging;  // one converted row, compared with the image's; null with TANDREL_FULL_FRAMES
+  bool send_all;     // the window may not show the image: send dirty rows whole
 
   // Update thread.
   pthread_t thread;
   bool thread_started;
-  bool sync_created;              // mutex and condition exist
-  bool thread_reported;           // the thread has finished image_open
-  bool image_ok;                  // ... and it succeeded
+  bool sync_created;     // mutex and condition exist
+  bool thread_reported;  // the thread has finished image_open
+  bool image_ok;         // ... and it succeeded
   pthread_mutex_t mutex;
   pthread_cond_t cond;
 };
@@ -125,10 +125,10 @@ int x11_get_mouse(int32_t* x, int32_t* y, int32_t* wheel, int32_t* buttons, int3
 void x11_set_mouse(int32_t x, int32_t y, int32_t visible, int32_t clip);
 
 // Full screen (fullscreen.cpp).
-void x11_read_randr();     // at init: the sizes and rates for full screen
+void x11_read_randr();  // at init: the sizes and rates for full screen
 void x11_toggle_fullscreen();
-int x11_mode_switch();     // full screen: XRandR size, pointer and keyboard grabs; 0 or -1
-void x11_mode_restore();   // undoes x11_mode_switch; harmless when nothing was switched
+int x11_mode_switch();    // full screen: XRandR size, pointer and keyboard grabs; 0 or -1
+void x11_mode_restore();  // undoes x11_mode_switch; harmless when nothing was switched
 uint32_t* x11_fetch_modes(int32_t depth, int32_t* count);
 int x11_desktop(int32_t* width, int32_t* height, int32_t* depth, int32_t* refresh);
 

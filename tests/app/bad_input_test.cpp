@@ -34,10 +34,15 @@ TEST_F(BadInputTest, HugeLineWithoutLineEnd) {
 TEST_F(BadInputTest, NulAndHighBytesStayInTheLine) {
   const std::string line("22/tcp \0 open\xff\xfe ssh\r", 19);
   stubs.answer("nmap", "h", std::string("\xff\xff\n\0\n", 5) + line + "\n");
-  stubs.answer("nslookup", "h", std::string("Address: 1\0" "2\xff\n", 13));
+  stubs.answer("nslookup", "h",
+               std::string("Address: 1\0"
+                           "2\xff\n",
+                           13));
   probeHost(host);
   EXPECT_EQ(host.portLines[1], line);
-  EXPECT_EQ(host.address, std::string("1\0" "2\xff", 4));
+  EXPECT_EQ(host.address, std::string("1\0"
+                                      "2\xff",
+                                      4));
 }
 
 TEST_F(BadInputTest, TenThousandPortLines) {
@@ -58,9 +63,8 @@ TEST_F(BadInputTest, OddPingValues) {
     double value;
   };
   const Case cases[] = {
-      {"abcde", 0},  {"1e308 ms", 1e308}, {"9e999", INFINITY}, {"-9e999", -9e99},
-      {"nan", 0},    {"inf", 0},          {"-inf", 0},         {"0x1p3", 0},
-      {"-5 ms", -5}, {"\xff\xfe", 0},
+      {"abcde", 0}, {"1e308 ms", 1e308}, {"9e999", INFINITY}, {"-9e999", -9e99}, {"nan", 0},
+      {"inf", 0},   {"-inf", 0},         {"0x1p3", 0},        {"-5 ms", -5},     {"\xff\xfe", 0},
   };
   std::string output;
   for (const Case& c : cases) output += std::string("time=") + c.after + "\n";

@@ -60,8 +60,8 @@ TEST_F(ConfigTest, HostLinesCommentsBlanksAndLineEnds) {
   // Probed in file order, lookup before scan, the empty name with no argument.
   std::vector<std::string> order;
   for (const StubCall& call : stubs.calls()) order.push_back(call.tool + ":" + call.arguments());
-  EXPECT_EQ(order, (std::vector<std::string>{"nslookup:alpha", "nmap:alpha", "nslookup:",
-                                             "nmap:", "nslookup:gamma", "nmap:gamma",
+  EXPECT_EQ(order, (std::vector<std::string>{"nslookup:alpha", "nmap:alpha",
+                                             "nslookup:", "nmap:", "nslookup:gamma", "nmap:gamma",
                                              "nslookup:delta", "nmap:delta"}));
 }
 
@@ -130,19 +130,32 @@ TEST_F(ConfigTest, UnsafeNamesNeverReachATool) {
     std::string name;
   };
   const Case cases[] = {
-      {"semicolon", "a;touch pwned"},        {"pipe", "a|touch pwned"},
-      {"ampersand", "a&touch pwned"},        {"dollar", "$(touch pwned)"},
-      {"backtick", "`touch pwned`"},         {"parenthesis", "(touch pwned)"},
-      {"angle bracket", "a>pwned"},          {"less than", "a<pwned"},
-      {"single quote", "a'b"},               {"double quote", "a\"b"},
-      {"backslash", "a\\;touch pwned"},      {"star", "*"},
-      {"question mark", "pwne?"},            {"bracket", "[p]wned"},
-      {"exclamation", "!touch"},             {"brace", "{touch,pwned}"},
-      {"tilde", "~root"},                    {"newline", "a\ntouch pwned"},
-      {"tab", "a\ttouch"},                   {"slash", "../pwned"},
-      {"equals", "x=touch"},                 {"high byte", "h\xc3\xb6st"},
-      {"control byte", std::string("a\x01" "b")},
-      {"option", "-oN pwned"},               {"later option", "x -oNpwned y"},
+      {"semicolon", "a;touch pwned"},
+      {"pipe", "a|touch pwned"},
+      {"ampersand", "a&touch pwned"},
+      {"dollar", "$(touch pwned)"},
+      {"backtick", "`touch pwned`"},
+      {"parenthesis", "(touch pwned)"},
+      {"angle bracket", "a>pwned"},
+      {"less than", "a<pwned"},
+      {"single quote", "a'b"},
+      {"double quote", "a\"b"},
+      {"backslash", "a\\;touch pwned"},
+      {"star", "*"},
+      {"question mark", "pwne?"},
+      {"bracket", "[p]wned"},
+      {"exclamation", "!touch"},
+      {"brace", "{touch,pwned}"},
+      {"tilde", "~root"},
+      {"newline", "a\ntouch pwned"},
+      {"tab", "a\ttouch"},
+      {"slash", "../pwned"},
+      {"equals", "x=touch"},
+      {"high byte", "h\xc3\xb6st"},
+      {"control byte", std::string("a\x01"
+                                   "b")},
+      {"option", "-oN pwned"},
+      {"later option", "x -oNpwned y"},
   };
   WorkingFolder inside(dir.path());
   for (const Case& c : cases) {
@@ -190,14 +203,16 @@ TEST(FindConfiguration, WorkingFolderThenUserThenSystemFolders) {
       {"user variable unset", "@", "@/home", nullptr, "@/b", "@/home/.config", "@/home/.config"},
       {"user variable relative", "@", "@/home", "xdg", "@/b", "@/home/.config", "@/home/.config"},
       {"no home at all", "@", nullptr, nullptr, "@/b", "@/b", "@/b"},
-      {"empty user variable, system folders in order", "@", "@", "", "@/a:@/b:@/xdg", "@/b", "@/.config @/a @/b"},
+      {"empty user variable, system folders in order", "@", "@", "", "@/a:@/b:@/xdg", "@/b",
+       "@/.config @/a @/b"},
       {"relative system folder skipped", "@", "@", "", "xdg::@/a", "", "@/.config @/a"},
       {"system variable unset", "@", "@", "", nullptr, "", "@/.config /etc/xdg"},
-      {"a folder in its place ends the search", "@", "@", "@/folder", "@/b", "@/folder", "@/folder"},
+      {"a folder in its place ends the search", "@", "@", "@/folder", "@/b", "@/folder",
+       "@/folder"},
   };
   ScratchDir dir;
-  for (const char* folder : {"full", "home/.config/tandrel", "xdg/tandrel", "a/tandrel", "b/tandrel",
-                             "folder/tandrel/tandrel.cfg"})
+  for (const char* folder : {"full", "home/.config/tandrel", "xdg/tandrel", "a/tandrel",
+                             "b/tandrel", "folder/tandrel/tandrel.cfg"})
     std::filesystem::create_directories(dir.file(folder));
   for (const char* file : {"full", "home/.config/tandrel", "xdg/tandrel", "b/tandrel"})
     dir.write(std::string(file) + "/tandrel.cfg", "terminal=xterm -e\nlocalhost\n");
@@ -209,9 +224,11 @@ TEST(FindConfiguration, WorkingFolderThenUserThenSystemFolders) {
   auto place = [&](const std::string& folder) { return expand(folder) + "/tandrel/tandrel.cfg"; };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const std::string home = c.home ? expand(c.home) : "", user = c.userFolder ? expand(c.userFolder) : "",
+    const std::string home = c.home ? expand(c.home) : "",
+                      user = c.userFolder ? expand(c.userFolder) : "",
                       system = c.systemFolders ? expand(c.systemFolders) : "";
-    EnvSetting h("HOME", c.home ? home.c_str() : nullptr), u("XDG_CONFIG_HOME", c.userFolder ? user.c_str() : nullptr),
+    EnvSetting h("HOME", c.home ? home.c_str() : nullptr),
+        u("XDG_CONFIG_HOME", c.userFolder ? user.c_str() : nullptr),
         s("XDG_CONFIG_DIRS", c.systemFolders ? system.c_str() : nullptr);
     WorkingFolder inside(expand(c.cwd));
     const ConfigLookup lookup = findConfiguration();

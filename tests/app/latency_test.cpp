@@ -59,8 +59,8 @@ TEST_F(LatencyTest, FiveCharactersAfterTheFirstTimeText) {
     double value;
   };
   const Case cases[] = {
-      {"0.045 ms", 0.045}, {"12.3 ms", 12.3},      {"123 ms", 123},  {"7.61 ms", 7.61},
-      {"1234.5 ms", 1234}, {"0.0456789 ms", 0.045}, {"<1 ms", 0},     {"", 0},
+      {"0.045 ms", 0.045},    {"12.3 ms", 12.3},       {"123 ms", 123}, {"7.61 ms", 7.61},
+      {"1234.5 ms", 1234},    {"0.0456789 ms", 0.045}, {"<1 ms", 0},    {"", 0},
       {"2.5 ms time=9", 2.5},
   };
   std::string output = "PING 127.0.0.2 (127.0.0.2) 56(84) bytes of data.\n";

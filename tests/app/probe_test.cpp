@@ -110,8 +110,9 @@ TEST_F(ProbeTest, LateFtpAndSshLinesGoToSlotsSevenAndEight) {
 TEST(OpenPortLine, BlanksOpenAndServiceInOrder) {
   for (const char* yes : {"21/tcp open  ftp", "21/tcp    open   ftp", "x 21/tcp 21/tcp open ftp"})
     EXPECT_TRUE(reportsOpenFtp(yes)) << yes;
-  for (const char* no : {"21/tcp open", "21/tcp  closed ftp", "21/tcp\topen ftp", "21/tcpopen ftp",
-                         "21/udp open ftp", "22/tcp open ssh", "21/tcp open\tftp", "8021/tcp open  ftp-proxy"})
+  for (const char* no :
+       {"21/tcp open", "21/tcp  closed ftp", "21/tcp\topen ftp", "21/tcpopen ftp",
+        "21/udp open ftp", "22/tcp open ssh", "21/tcp open\tftp", "8021/tcp open  ftp-proxy"})
     EXPECT_FALSE(reportsOpenFtp(no)) << no;
   EXPECT_TRUE(reportsOpenSsh("22/tcp open  ssh"));
   EXPECT_FALSE(reportsOpenSsh("22/tcp open  ftp"));
@@ -133,8 +134,9 @@ TEST_F(ProbeTest, HostDownThenUpAgain) {
   probe("", fixture("nmap-no-ports.txt"));
   EXPECT_EQ(host.reachable, 1);  // up, with every scanned port closed
   probe("", fixture("nmap-down.txt"));
-  probe("", "Starting Nmap 7.93 ( https://nmap.org ) at 2026-12-09 17:04 UTC\n"  // an unknown name
-            "Nmap done: 0 IP addresses (0 hosts up) scanned in 0.04 seconds\n");
+  probe("",
+        "Starting Nmap 7.93 ( https://nmap.org ) at 2026-12-09 17:04 UTC\n"  // an unknown name
+        "Nmap done: 0 IP addresses (0 hosts up) scanned in 0.04 seconds\n");
   EXPECT_EQ(host.reachable, 0);  // neither a port, the note nor "Host is up"
   probe("", fixture("nmap-one-port.txt"));
   EXPECT_EQ(host.reachable, 1);

@@ -49,12 +49,12 @@ TEST(ReadLine, LineEnds) {
   };
   const Case cases[] = {
       {"ab\r\ncd\r\n", {"ab", "cd"}},
-      {"ab\ncd", {"ab", "cd"}},           // last line without LF
-      {"ab\r", {"ab"}},                   // lone CR at the end of the data
-      {"a\rb\n\r", {"a\rb", ""}},         // CR inside stays
-      {"ab\r\r\n", {"ab\r"}},             // only the CR right before the LF goes
-      {"\n\nx\n", {"", "", "x"}},         // empty lines are lines
-      {"x\n", {"x"}},                     // a final LF adds no empty line
+      {"ab\ncd", {"ab", "cd"}},    // last line without LF
+      {"ab\r", {"ab"}},            // lone CR at the end of the data
+      {"a\rb\n\r", {"a\rb", ""}},  // CR inside stays
+      {"ab\r\r\n", {"ab\r"}},      // only the CR right before the LF goes
+      {"\n\nx\n", {"", "", "x"}},  // empty lines are lines
+      {"x\n", {"x"}},              // a final LF adds no empty line
       {"", {}},
       {std::string(2000, 'q') + "\n", {std::string(2000, 'q')}},
       {std::string("a\0b\xff\n", 5), {std::string("a\0b\xff", 4)}},
@@ -117,8 +117,8 @@ TEST(CommandPipe, ReadsOnlyStandardOutputAndWaitsForTheCommand) {
   ScratchDir dir;
   StderrCapture errors;
   // The command closes its output first and only then leaves a mark.
-  const Text command = "echo out; echo err >&2; exec >&-; sleep 0.3; touch '" +
-                       dir.file("done") + "'";
+  const Text command =
+      "echo out; echo err >&2; exec >&-; sleep 0.3; touch '" + dir.file("done") + "'";
   EXPECT_EQ(linesOfCommand(command, PipeMode::Tool), Lines{"out"});
   EXPECT_TRUE(dir.exists("done"));
   EXPECT_EQ(linesOfCommand("no-such-command-tandrel", PipeMode::Tool), Lines{});

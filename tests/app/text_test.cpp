@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <cstdlib>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <ctime>
 #include <limits>
 
@@ -18,12 +18,12 @@ TEST(FormatNumber, WorkedValues) {
     const char* oneDecimal;
   };
   const Case cases[] = {
-      {0, "0.", "0."},           {5, "5.", "5."},           {190, "190.", "190."},
-      {0.5, "0.5", "0.5"},       {0.045, "0.04", "0."},     {0.046, "0.05", "0."},
-      {0.0099, "0.", "0."},      {0.01, "0.01", "0."},      {0.06, "0.06", "0."},
-      {0.1, "0.1", "0.1"},       {0.125, "0.12", "0.1"},    {0.95, "0.95", "0.9"},
-      {7.05, "7.05", "7."},      {7.06, "7.06", "7.1"},     {12.345, "12.34", "12.3"},
-      {23.456, "23.46", "23.5"}, {99.999, "100.", "100."},  {123.456, "123.46", "123.5"},
+      {0, "0.", "0."},           {5, "5.", "5."},          {190, "190.", "190."},
+      {0.5, "0.5", "0.5"},       {0.045, "0.04", "0."},    {0.046, "0.05", "0."},
+      {0.0099, "0.", "0."},      {0.01, "0.01", "0."},     {0.06, "0.06", "0."},
+      {0.1, "0.1", "0.1"},       {0.125, "0.12", "0.1"},   {0.95, "0.95", "0.9"},
+      {7.05, "7.05", "7."},      {7.06, "7.06", "7.1"},    {12.345, "12.34", "12.3"},
+      {23.456, "23.46", "23.5"}, {99.999, "100.", "100."}, {123.456, "123.46", "123.5"},
       {-0.25, "-0.25", "-0.2"},  {-0.004, "0.", "0."},
   };
   for (const Case& c : cases) {
@@ -55,23 +55,26 @@ TEST(ParseNumber, ReadsTheLeadingDecimalNumberOnly) {
     double value;
   };
   const Case cases[] = {
-      {"", 0},           {"   ", 0},       {"ms", 0},          {"<1 ms", 0},
-      {"1D2", 100},      {"1d2", 100},     {"2.5D-1", 0.25},   {"0.045", 0.045},
-      {"12.3 ", 12.3},   {"123 m", 123},   {"7.61 ", 7.61},    {"  42", 42},
-      {"\t4", 4},        {"-2.5e1x", -25}, {"+3", 3},          {".5", 0.5},
-      {"5.", 5},         {"1.2.3", 1.2},   {"1e", 1},          {"1e+", 1},
-      {"0x10", 0},       {"nan", 0},       {"inf", 0},         {"-infinity", 0},
-      {"1e308", 1e308},  {"9e999", INFINITY},                 {"1e-999", 0},
+      {"", 0},          {"   ", 0},          {"ms", 0},        {"<1 ms", 0},
+      {"1D2", 100},     {"1d2", 100},        {"2.5D-1", 0.25}, {"0.045", 0.045},
+      {"12.3 ", 12.3},  {"123 m", 123},      {"7.61 ", 7.61},  {"  42", 42},
+      {"\t4", 4},       {"-2.5e1x", -25},    {"+3", 3},        {".5", 0.5},
+      {"5.", 5},        {"1.2.3", 1.2},      {"1e", 1},        {"1e+", 1},
+      {"0x10", 0},      {"nan", 0},          {"inf", 0},       {"-infinity", 0},
+      {"1e308", 1e308}, {"9e999", INFINITY}, {"1e-999", 0},
   };
   for (const Case& c : cases) EXPECT_EQ(parseNumber(c.text), c.value) << '"' << c.text << '"';
-  EXPECT_EQ(parseNumber(Text("3\0" "5", 3)), 3);
+  EXPECT_EQ(parseNumber(Text("3\0"
+                             "5",
+                             3)),
+            3);
 }
 
 TEST(ParseNumber, IgnoresTheGlobalNumericLocale) {
   // A German locale of our own, where the decimal sign is a comma.
   ScratchDir dir;
-  const std::string build = "localedef -i de_DE -f UTF-8 '" + dir.file("de_DE.UTF-8") +
-                            "' >/dev/null 2>&1";
+  const std::string build =
+      "localedef -i de_DE -f UTF-8 '" + dir.file("de_DE.UTF-8") + "' >/dev/null 2>&1";
   if (std::system(build.c_str()) != 0) GTEST_SKIP() << "localedef cannot build de_DE";
   EnvSetting path("LOCPATH", dir.path().c_str());
   ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr);
@@ -98,10 +101,18 @@ TEST(FindText, PositionsAndBounds) {
     int64_t found;
   };
   const Case cases[] = {
-      {1, "Address: x", "Address: ", 1}, {1, "ab", "abc", 0},   {1, "", "a", 0},
-      {1, "abc", "", 0},                 {0, "abc", "a", 0},    {-5, "abc", "a", 0},
-      {4, "abc", "c", 0},                {3, "abc", "c", 3},    {2, "abab", "ab", 3},
-      {1, "xyz", "q", 0},                {1, "a#b", "#", 2},    {1, "aaa", "aa", 1},
+      {1, "Address: x", "Address: ", 1},
+      {1, "ab", "abc", 0},
+      {1, "", "a", 0},
+      {1, "abc", "", 0},
+      {0, "abc", "a", 0},
+      {-5, "abc", "a", 0},
+      {4, "abc", "c", 0},
+      {3, "abc", "c", 3},
+      {2, "abab", "ab", 3},
+      {1, "xyz", "q", 0},
+      {1, "a#b", "#", 2},
+      {1, "aaa", "aa", 1},
   };
   for (const Case& c : cases)
     EXPECT_EQ(findText(c.start, c.text, c.pattern), c.found) << c.text << " / " << c.pattern;
@@ -115,10 +126,11 @@ TEST(Substring, BoundsAndLengths) {
     const char* part;
   };
   const Case cases[] = {
-      {"123456789", 10, -1, ""}, {"1234567890", 10, -1, "0"}, {"", 1, -1, ""},
-      {"abc", 0, 2, ""},         {"abc", -1, 2, ""},          {"abc", 2, 0, ""},
-      {"abc", 2, 1, "b"},        {"abc", 2, 99, "bc"},        {"abc", 1, -7, "abc"},
-      {"time=0.045 ms", 6, 5, "0.045"},
+      {"123456789", 10, -1, ""}, {"1234567890", 10, -1, "0"},
+      {"", 1, -1, ""},           {"abc", 0, 2, ""},
+      {"abc", -1, 2, ""},        {"abc", 2, 0, ""},
+      {"abc", 2, 1, "b"},        {"abc", 2, 99, "bc"},
+      {"abc", 1, -7, "abc"},     {"time=0.045 ms", 6, 5, "0.045"},
   };
   for (const Case& c : cases)
     EXPECT_EQ(substring(c.text, c.start, c.length), c.part)

@@ -40,7 +40,8 @@ const char* const sshScan =
     "Starting Nmap 7.93 ( https://nmap.org ) at 2026-12-09 01:00 UTC\n"
     "Nmap scan report for alpha.test (127.0.0.2)\nHost is up (0.0000030s latency).\n"
     "PORT   STATE SERVICE\n22/tcp open  ssh\n";
-const char* const lookup = "Server:\t\t127.0.0.1\nAddress:\t127.0.0.1#53\n\nName:\talpha.test\nAddress: 127.0.0.2\n";
+const char* const lookup =
+    "Server:\t\t127.0.0.1\nAddress:\t127.0.0.1#53\n\nName:\talpha.test\nAddress: 127.0.0.2\n";
 
 std::string readAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -92,8 +93,10 @@ class Faults : public testing::Test {
   }
 
   // Waits for the window, focuses it and notes where it is.
-  bool windowUp(int timeout_ms = 15000, const std::string& title = "Zeige 1 Server", bool drawn = true) {
-    if (!wait_until([&] { return (window = x->find_window(title)) != 0 || !monitor.running(); }, timeout_ms, 20) ||
+  bool windowUp(int timeout_ms = 15000, const std::string& title = "Zeige 1 Server",
+                bool drawn = true) {
+    if (!wait_until([&] { return (window = x->find_window(title)) != 0 || !monitor.running(); },
+                    timeout_ms, 20) ||
         window == 0)
       return false;
     locate();
@@ -126,7 +129,8 @@ class Faults : public testing::Test {
   std::string onlyTools(const std::vector<std::string>& kept) {
     std::string dir = folder.file("only");
     mkdir(dir.c_str(), 0755);
-    for (const std::string& tool : kept) symlink((tools.folder() + "/bin/" + tool).c_str(), (dir + "/" + tool).c_str());
+    for (const std::string& tool : kept)
+      symlink((tools.folder() + "/bin/" + tool).c_str(), (dir + "/" + tool).c_str());
     for (const char* helper : {"od", "tr", "cat", "readlink", "timeout"}) {
       std::string real = findProgram(helper);
       if (!real.empty()) symlink(real.c_str(), (dir + "/" + helper).c_str());

@@ -15,11 +15,11 @@ TEST_F(Faults, NoToolAtAllLeavesEveryFieldEmptyAndTheProgramRuns) {
   startX();
   startMonitor(onlyTools({}));
   ASSERT_TRUE(windowUp()) << "status " << monitor.wait(0) << ": " << errors();
-  EXPECT_GT(count(66, 20, 170, 33, textColour), 0);      // the name itself
-  EXPECT_EQ(count(66, 35, 299, 48, textColour), 0);      // no alias
-  EXPECT_EQ(count(66, 50, 299, 63, textColour), 0);      // no address
+  EXPECT_GT(count(66, 20, 170, 33, textColour), 0);              // the name itself
+  EXPECT_EQ(count(66, 35, 299, 48, textColour), 0);              // no alias
+  EXPECT_EQ(count(66, 50, 299, 63, textColour), 0);              // no address
   EXPECT_GT(count(70, 67, 70 + 21 * 8, 80, noticeColour), 100);  // never reached: unreachable
-  std::this_thread::sleep_for(std::chrono::seconds(3));  // past a ping interval
+  std::this_thread::sleep_for(std::chrono::seconds(3));          // past a ping interval
   EXPECT_TRUE(monitor.running()) << errors();
   EXPECT_TRUE(tools.calls().empty());
   closeAndExpectZero();
@@ -29,7 +29,7 @@ TEST_F(Faults, MissingScannerShowsTheAddressAndTheHostAsUnreachable) {
   startX();
   startMonitor(onlyTools({"nslookup", "ping"}));
   ASSERT_TRUE(windowUp()) << errors();
-  EXPECT_GT(count(66, 50, 299, 63, textColour), 0);      // the address from nslookup
+  EXPECT_GT(count(66, 50, 299, 63, textColour), 0);  // the address from nslookup
   EXPECT_GT(count(70, 67, 70 + 21 * 8, 80, noticeColour), 100);
   std::this_thread::sleep_for(std::chrono::seconds(3));
   EXPECT_TRUE(monitor.running());
@@ -41,10 +41,11 @@ TEST_F(Faults, MissingPingAddsNoSampleAndTheLoopGoesOn) {
   startX();
   startMonitor(onlyTools({"nslookup", "nmap"}));
   ASSERT_TRUE(windowUp()) << errors();
-  EXPECT_EQ(x->pixel(window, 302, 69), face);  // the scan's SSH line with its button
+  EXPECT_EQ(x->pixel(window, 302, 69), face);            // the scan's SSH line with its button
   std::this_thread::sleep_for(std::chrono::seconds(5));  // two ping attempts at least
   EXPECT_TRUE(monitor.running()) << errors();
-  EXPECT_EQ(count(451, 1, 799, 195, good) + count(451, 1, 799, 195, bad), 0) << "a sample without ping";
+  EXPECT_EQ(count(451, 1, 799, 195, good) + count(451, 1, 799, 195, bad), 0)
+      << "a sample without ping";
   pointAtReload();  // the loop still turns: the button lights up under the pointer
   EXPECT_TRUE(wait_until([&] { return reloadHighlighted(); }, 3000));
   x->move_pointer(1023, 767);
@@ -60,13 +61,15 @@ TEST_F(Faults, ScanThatNeverEndsHoldsTheStartUntilKilledAndItsLineIsKept) {
   startX();
   replaceTool("nmap",
               "echo $$ > \"$d/nmap.pid\"\n"
-              "printf 'Nmap scan report for alpha.test (127.0.0.2)\\nPORT   STATE SERVICE\\n22/tcp open  ssh\\n'\n"
+              "printf 'Nmap scan report for alpha.test (127.0.0.2)\\nPORT   STATE SERVICE\\n22/tcp "
+              "open  ssh\\n'\n"
               "exec sleep 600\n");
   startMonitor(pathWithReplacements());
   ASSERT_TRUE(wait_until([&] { return pidIn(folder.file("nmap.pid")) > 0; }, 10000));
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
   EXPECT_TRUE(monitor.running());
-  EXPECT_EQ(x->find_window("Zeige 1 Server"), Window(0)) << "the window opened before the scan ended";
+  EXPECT_EQ(x->find_window("Zeige 1 Server"), Window(0))
+      << "the window opened before the scan ended";
 
   ASSERT_EQ(kill(pidIn(folder.file("nmap.pid")), SIGKILL), 0);
   ASSERT_TRUE(windowUp(10000)) << "status " << monitor.wait(0) << ": " << errors();
@@ -81,7 +84,8 @@ TEST_F(Faults, PingThatNeverEndsFreezesTheWindowUntilKilledAndItsSampleIsKept) {
   startX();
   // Every ping answers; the second one answers and then hangs.
   replaceTool("ping",
-              "n=$(cat \"$d/ping.count\" 2>/dev/null || echo 0); n=$((n + 1)); echo $n > \"$d/ping.count\"\n"
+              "n=$(cat \"$d/ping.count\" 2>/dev/null || echo 0); n=$((n + 1)); echo $n > "
+              "\"$d/ping.count\"\n"
               "printf '64 bytes from 127.0.0.2: icmp_seq=1 ttl=64 time=%s.5 ms\\n' $n\n"
               "if [ $n = 2 ]; then echo $$ > \"$d/ping.pid\"; exec sleep 600; fi\n");
   startMonitor(pathWithReplacements());
@@ -119,7 +123,8 @@ TEST_F(Faults, XServerKilledEndsTheProgramPromptlyWithAMessage) {
   auto killed = std::chrono::steady_clock::now();
   ASSERT_EQ(kill(x->pid(), SIGKILL), 0);
   int status = monitor.wait(5000);
-  auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - killed);
+  auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - killed);
   ASSERT_NE(status, -1) << "still running 5 s after the server went";
   EXPECT_GT(status, 0);
   EXPECT_LT(status, 128) << "ended by a signal";
@@ -142,7 +147,8 @@ TEST_F(Faults, XServerKilledDuringAHungToolEndsTheProgramOnceTheToolIsKilled) {
   auto killed = std::chrono::steady_clock::now();
   kill(pidIn(folder.file("ping.pid")), SIGKILL);
   int status = monitor.wait(5000);
-  auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - killed);
+  auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - killed);
   ASSERT_NE(status, -1) << "still running after the tool was killed";
   EXPECT_LT(took.count(), 3000);
   EXPECT_GT(status, 0);
@@ -179,9 +185,11 @@ TEST_F(WindowManaged, OpenboxRestartKeepsTheWindow) {
   startMonitor();
   ASSERT_TRUE(windowUp()) << errors();
   ChildProcess restart;
-  ASSERT_TRUE(restart.start({"openbox", "--restart"}, "", environmentWith({"DISPLAY=" + x->name()})));
+  ASSERT_TRUE(
+      restart.start({"openbox", "--restart"}, "", environmentWith({"DISPLAY=" + x->name()})));
   EXPECT_EQ(restart.wait(10000), 0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(1000));  // openbox takes the windows over again
+  std::this_thread::sleep_for(
+      std::chrono::milliseconds(1000));  // openbox takes the windows over again
   EXPECT_TRUE(wait_until([&] { return stillWorking(); }, 10000, 50)) << errors();
   pointerStillAnswers();
   closeAndExpectZero();
@@ -197,15 +205,17 @@ TEST_F(WindowManaged, WindowManagerKilledAndStartedAgainKeepsTheWindow) {
     unsigned long n, after;
     unsigned char* data = nullptr;
     Window w = 0;
-    if (XGetWindowProperty(x->display(), x->root(), check, 0, 1, False, XA_WINDOW, &type, &format, &n, &after,
-                           &data) == Success && n == 1)
+    if (XGetWindowProperty(x->display(), x->root(), check, 0, 1, False, XA_WINDOW, &type, &format,
+                           &n, &after, &data) == Success &&
+        n == 1)
       w = *reinterpret_cast<Window*>(data);
     if (data) XFree(data);
     XWindowAttributes a;
     return w && XGetWindowAttributes(x->display(), w, &a) ? w : 0;
   };
   auto wm = std::make_unique<ChildProcess>();
-  ASSERT_TRUE(wm->start({"openbox", "--sm-disable"}, "", environmentWith({"DISPLAY=" + x->name()})));
+  ASSERT_TRUE(
+      wm->start({"openbox", "--sm-disable"}, "", environmentWith({"DISPLAY=" + x->name()})));
   ASSERT_TRUE(wait_until([&] { return announced() != 0; }, 20000, 20));
   startMonitor();
   ASSERT_TRUE(windowUp()) << errors();
@@ -215,13 +225,16 @@ TEST_F(WindowManaged, WindowManagerKilledAndStartedAgainKeepsTheWindow) {
   kill(wm->pid(), SIGKILL);
   EXPECT_NE(wm->wait(5000), -1);
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  EXPECT_TRUE(wait_until([&] { return stillWorking(); }, 5000, 50)) << "without a window manager: " << errors();
+  EXPECT_TRUE(wait_until([&] { return stillWorking(); }, 5000, 50))
+      << "without a window manager: " << errors();
 
   wm = std::make_unique<ChildProcess>();
-  ASSERT_TRUE(wm->start({"openbox", "--sm-disable"}, "", environmentWith({"DISPLAY=" + x->name()})));
+  ASSERT_TRUE(
+      wm->start({"openbox", "--sm-disable"}, "", environmentWith({"DISPLAY=" + x->name()})));
   ASSERT_TRUE(wait_until([&] { return announced() != 0; }, 20000, 20));
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  EXPECT_TRUE(wait_until([&] { return stillWorking(); }, 10000, 50)) << "under the new window manager: " << errors();
+  EXPECT_TRUE(wait_until([&] { return stillWorking(); }, 10000, 50))
+      << "under the new window manager: " << errors();
   pointerStillAnswers();
   closeAndExpectZero();
 }
@@ -253,7 +266,8 @@ TEST(ConfigurationFaults, UnreadableFileEndsWithAMessageNamingIt) {
     chmod(folder.path().c_str(), 0755);
     std::vector<std::string> probe = prefix;
     probe.insert(probe.end(), {"test", "-x", TANDREL_EXE});
-    if (lab::runCommand(probe) != 0) GTEST_SKIP() << "nobody may not run " << TANDREL_EXE << " here";
+    if (lab::runCommand(probe) != 0)
+      GTEST_SKIP() << "nobody may not run " << TANDREL_EXE << " here";
   }
   EXPECT_EQ(runWithoutDisplay(folder, prefix), 1);
   std::string errors = folder.read("stderr");
@@ -303,17 +317,23 @@ TEST(ConfigurationFaults, GarbageWithoutALineEndNamesNoHost) {
 TEST_F(Faults, NoConfigurationAnywhereSaysSoInAWindowWhoseCloseBoxEndsWithOne) {
   startX();
   unlink(folder.file("tandrel.cfg").c_str());
-  startMonitor("", {"HOME=" + folder.file("home"), "XDG_CONFIG_HOME=", "XDG_CONFIG_DIRS=" + folder.file("etc")});
-  ASSERT_TRUE(windowUp(15000, "tandrel: keine Hosts", false)) << "status " << monitor.wait(0) << ": " << errors();
+  startMonitor("", {"HOME=" + folder.file("home"),
+                    "XDG_CONFIG_HOME=", "XDG_CONFIG_DIRS=" + folder.file("etc")});
+  ASSERT_TRUE(windowUp(15000, "tandrel: keine Hosts", false))
+      << "status " << monitor.wait(0) << ": " << errors();
   int w = 0, h = 0;
   ASSERT_TRUE(x->size_of(window, &w, &h));
   EXPECT_EQ(w * 1000 + h, 800 * 1000 + 200);
-  const std::string first = "tandrel: Keine Konfigurationsdatei tandrel.cfg gefunden; ohne Hosts gibt es nichts anzuzeigen.";
+  const std::string first =
+      "tandrel: Keine Konfigurationsdatei tandrel.cfg gefunden; ohne Hosts gibt es nichts "
+      "anzuzeigen.";
   lab::WindowImage image;
   EXPECT_TRUE(wait_until([&] {
-    return image.grab(x->display(), window) && lab::textMismatches(image, 8, 8, first, noticeColour, 0x1E1E1E) == 0;
+    return image.grab(x->display(), window) &&
+           lab::textMismatches(image, 8, 8, first, noticeColour, 0x1E1E1E) == 0;
   })) << lab::textPicture(image, 8, 8, first, noticeColour, 0x1E1E1E);
-  // Below the message, the three places looked at and a blank: the example's heading in code page 437.
+  // Below the message, the three places looked at and a blank: the example's heading in code page
+  // 437.
   EXPECT_EQ(lab::textMismatches(image, 8, 8 + 7 * 14, "Beispiel f\x81r", textColour, 0x1E1E1E), 0);
   EXPECT_EQ(errors().find(first), 0u) << errors();
   x->send_delete_window(window);
@@ -325,7 +345,8 @@ TEST_F(Faults, ConfigurationOnlyInTheUserFolderShowsTheMonitor) {
   mkdir(folder.file("user").c_str(), 0755);
   mkdir(folder.file("user/tandrel").c_str(), 0755);
   rename(folder.file("tandrel.cfg").c_str(), folder.file("user/tandrel/tandrel.cfg").c_str());
-  startMonitor("", {"XDG_CONFIG_HOME=" + folder.file("user"), "XDG_CONFIG_DIRS=" + folder.file("etc")});
+  startMonitor("",
+               {"XDG_CONFIG_HOME=" + folder.file("user"), "XDG_CONFIG_DIRS=" + folder.file("etc")});
   ASSERT_TRUE(windowUp()) << "status " << monitor.wait(0) << ": " << errors();
   closeAndExpectZero();
 }
@@ -349,7 +370,8 @@ TEST_F(Faults, BinaryGarbageShowsSixPanelsAndNeverPutsAnUnsafeNameIntoACommand) 
   garbage += std::string(5000, '\0') + "\n";  // and a long line of NUL bytes
   folder.write("tandrel.cfg", garbage);
   startMonitor();
-  ASSERT_TRUE(windowUp(20000, "Zeige 6 Server")) << "status " << monitor.wait(0) << ": " << errors();
+  ASSERT_TRUE(windowUp(20000, "Zeige 6 Server"))
+      << "status " << monitor.wait(0) << ": " << errors();
   std::this_thread::sleep_for(std::chrono::seconds(2));
   EXPECT_TRUE(monitor.running()) << errors();
   int w = 0, h = 0;
@@ -362,7 +384,8 @@ TEST_F(Faults, BinaryGarbageShowsSixPanelsAndNeverPutsAnUnsafeNameIntoACommand) 
   // Every tool call came from a line of plain name characters.
   for (const StubCall& call : tools.calls())
     for (unsigned char c : call.arguments())
-      EXPECT_TRUE(std::isalnum(c) || std::strchr(" .-_:%", c)) << call.tool << " got byte " << int(c);
+      EXPECT_TRUE(std::isalnum(c) || std::strchr(" .-_:%", c))
+          << call.tool << " got byte " << int(c);
   closeAndExpectZero();
 }
 

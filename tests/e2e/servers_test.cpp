@@ -67,7 +67,8 @@ struct Hosts {
       drawFrame();
       const ScreenContext* s = screen_context;
       for (int y = 0; y < s->height; ++y) {
-        const uint32_t* row = reinterpret_cast<const uint32_t*>(s->visible_pixels + size_t(y) * size_t(s->pitch));
+        const uint32_t* row =
+            reinterpret_cast<const uint32_t*>(s->visible_pixels + size_t(y) * size_t(s->pitch));
         pixels.insert(pixels.end(), row, row + s->width);
       }
     }
@@ -104,7 +105,8 @@ class Servers : public testing::Test {
     park();
     std::vector<std::string> argv = x->client_prefix();
     argv.push_back(TANDREL_EXE);
-    ASSERT_TRUE(monitor.start(argv, hosts.folder.path(), environmentWith({"DISPLAY=" + x->name()}, {"ZORGFX"}),
+    ASSERT_TRUE(monitor.start(argv, hosts.folder.path(),
+                              environmentWith({"DISPLAY=" + x->name()}, {"ZORGFX"}),
                               {hosts.folder.file("stdout"), hosts.folder.file("stderr")}));
     window = x->wait_window(hosts.title);
     ASSERT_NE(window, Window(0)) << hosts.folder.read("stderr");
@@ -119,7 +121,8 @@ class Servers : public testing::Test {
 
   // Whether rows [0, rows) of the frame appear at (x, y) of the window within 5 s.
   bool showsFrame(Window w, int left, int top, int rows) {
-    return wait_until([&] { return x->mismatches(w, left, top, 800, rows, expected) == 0; }, 5000, 50);
+    return wait_until([&] { return x->mismatches(w, left, top, 800, rows, expected) == 0; }, 5000,
+                      50);
   }
 
   // Where the window is on the screen now: a compositor may place a floating
@@ -147,8 +150,9 @@ class Servers : public testing::Test {
     x->button(1, false);
     park();
     if (scanned) return testing::AssertionSuccess();
-    return testing::AssertionFailure() << "no scan; pointer at (" << winX << ", " << winY << ") in the window "
-                                       << std::hex << window << ", buttons " << mask << ", focus " << focus;
+    return testing::AssertionFailure()
+           << "no scan; pointer at (" << winX << ", " << winY << ") in the window " << std::hex
+           << window << ", buttons " << mask << ", focus " << focus;
   }
 
   void altEnter() {
@@ -177,7 +181,8 @@ TEST_F(Servers, RemoteDisplayAndXvncShowTheFrameTakeAClickAndClose) {
   vnc.kind = XServerKind::Xvnc;
   for (const XServerOptions& options : {remote, vnc}) {
     SCOPED_TRACE(options.tcp ? "over TCP" : "Xvnc");
-    if (!XServer::available(options.kind)) GTEST_SKIP() << "no Xvnc";  // Xvfb comes first, always there
+    if (!XServer::available(options.kind))
+      GTEST_SKIP() << "no Xvnc";  // Xvfb comes first, always there
     if (!startServer(options)) {
       ADD_FAILURE() << "the server did not start";
       continue;
@@ -217,7 +222,8 @@ TEST_F(Servers, XwaylandShowsTheFrameTakesAClickSurvivesFullScreenAndClosesFromT
   // unmapped, and shows the frame there once it holds pointer and keyboard.
   Window root, parent, *children = nullptr, drawing = 0;
   unsigned int count = 0;
-  if (XQueryTree(x->display(), window, &root, &parent, &children, &count) && count == 1) drawing = children[0];
+  if (XQueryTree(x->display(), window, &root, &parent, &children, &count) && count == 1)
+    drawing = children[0];
   if (children) XFree(children);
   ASSERT_NE(drawing, Window(0));
   Window frame = window;
@@ -281,7 +287,9 @@ class XorgModes : public Servers {
     int count = 0;
     SizeID current = XRRConfigCurrentConfiguration(config, &rotation);
     XRRScreenSize* sizes = XRRConfigSizes(config, &count);
-    std::string text = current < count ? std::to_string(sizes[current].width) + "x" + std::to_string(sizes[current].height) : "?";
+    std::string text = current < count ? std::to_string(sizes[current].width) + "x" +
+                                             std::to_string(sizes[current].height)
+                                       : "?";
     XRRFreeScreenConfigInfo(config);
     return text;
   }

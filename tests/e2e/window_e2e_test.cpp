@@ -104,8 +104,9 @@ class MonitorWindow : public testing::Test {
     x = std::make_unique<XServer>(options);
     ASSERT_TRUE(x->ok());
     tools.addTool("launcher");
-    tools.answerAny("nslookup", "Server:\t\t127.0.0.1\nAddress:\t127.0.0.1#53\n\n"
-                                "Name:\tany.test\nAddress: 127.0.0.9\n");
+    tools.answerAny("nslookup",
+                    "Server:\t\t127.0.0.1\nAddress:\t127.0.0.1#53\n\n"
+                    "Name:\tany.test\nAddress: 127.0.0.9\n");
     tools.answer("nmap", "alpha.test", threePorts);
     tools.answer("nmap", "beta.test", hostDown);
     tools.answer("nmap", "gamma.test", sshOnly);

@@ -47,16 +47,21 @@ TEST(DataBlock, UnpacksToFontsAndPalettes) {
   ASSERT_TRUE(data_block_unpack());
   bool ok = false;
   Bytes whole(DATA_BLOCK_SIZE);
-  EXPECT_EQ(lzw_decode(data_block_packed, data_block_packed_size, whole.data(), whole.size(), &ok), 10742u);
+  EXPECT_EQ(lzw_decode(data_block_packed, data_block_packed_size, whole.data(), whole.size(), &ok),
+            10742u);
   EXPECT_TRUE(ok);
   EXPECT_EQ(0, std::memcmp(whole.data(), data_block, DATA_BLOCK_SIZE));
 
-  EXPECT_EQ(glyph(DATA_FONT_8X14, 14, 'A'),
-            (Bytes{0x00, 0x00, 0x08, 0x1C, 0x36, 0x63, 0x63, 0x7F, 0x63, 0x63, 0x63, 0x00, 0x00, 0x00}));
-  EXPECT_EQ(glyph(DATA_FONT_8X16, 16, 'A'), (Bytes{0x00, 0x00, 0x08, 0x1C, 0x36, 0x63, 0x63, 0x7F, 0x63, 0x63,
-                                                   0x63, 0x63, 0x00, 0x00, 0x00, 0x00}));
+  EXPECT_EQ(glyph(DATA_FONT_8X14, 14, 'A'), (Bytes{0x00, 0x00, 0x08, 0x1C, 0x36, 0x63, 0x63, 0x7F,
+                                                   0x63, 0x63, 0x63, 0x00, 0x00, 0x00}));
+  EXPECT_EQ(glyph(DATA_FONT_8X16, 16, 'A'),
+            (Bytes{0x00, 0x00, 0x08, 0x1C, 0x36, 0x63, 0x63, 0x7F, 0x63, 0x63, 0x63, 0x63, 0x00,
+                   0x00, 0x00, 0x00}));
   EXPECT_EQ(glyph(DATA_FONT_8X8, 8, 'A'), (Bytes{0x0C, 0x1E, 0x33, 0x33, 0x3F, 0x33, 0x33, 0x00}));
-  const struct { size_t at; int h; } fonts[] = {{DATA_FONT_8X8, 8}, {DATA_FONT_8X14, 14}, {DATA_FONT_8X16, 16}};
+  const struct {
+    size_t at;
+    int h;
+  } fonts[] = {{DATA_FONT_8X8, 8}, {DATA_FONT_8X14, 14}, {DATA_FONT_8X16, 16}};
   for (auto f : fonts) {
     EXPECT_EQ(glyph(f.at, f.h, 0xDB), Bytes(size_t(f.h), 0xFF)) << f.h;
     EXPECT_EQ(glyph(f.at, f.h, ' '), Bytes(size_t(f.h), 0x00)) << f.h;
@@ -80,10 +85,12 @@ TEST(DataBlock, Palettes) {
   EXPECT_EQ(rgb_at(DATA_PALETTE_64, 56), 0x555555u);
   EXPECT_EQ(rgb_at(DATA_PALETTE_64, 63), 0xFFFFFFu);
 
-  for (int i = 0; i < 16; ++i) EXPECT_EQ(rgb_at(DATA_PALETTE_256, i), rgb_at(DATA_PALETTE_16, i)) << i;
+  for (int i = 0; i < 16; ++i)
+    EXPECT_EQ(rgb_at(DATA_PALETTE_256, i), rgb_at(DATA_PALETTE_16, i)) << i;
   const uint8_t greys[16] = {0x00, 0x14, 0x20, 0x2C, 0x38, 0x44, 0x50, 0x61,
                              0x71, 0x81, 0x91, 0xA1, 0xB6, 0xCA, 0xE2, 0xFF};
-  for (int i = 0; i < 16; ++i) EXPECT_EQ(rgb_at(DATA_PALETTE_256, 16 + i), greys[i] * 0x010101u) << i;
+  for (int i = 0; i < 16; ++i)
+    EXPECT_EQ(rgb_at(DATA_PALETTE_256, 16 + i), greys[i] * 0x010101u) << i;
   EXPECT_EQ(rgb_at(DATA_PALETTE_256, 32), 0x0000FFu);
   for (int i = 248; i < 256; ++i) EXPECT_EQ(rgb_at(DATA_PALETTE_256, i), 0u) << i;
 }

@@ -65,7 +65,8 @@ std::set<std::pair<int, int>> drawn_pixels(uint32_t background) {
 }
 
 void blank_page() {
-  std::memset(screen_context->visible_pixels, 0, size_t(screen_context->pitch) * screen_context->height);
+  std::memset(screen_context->visible_pixels, 0,
+              size_t(screen_context->pitch) * screen_context->height);
   clear_dirty();
 }
 
@@ -82,9 +83,14 @@ TEST_F(NullScreen, ClippedLinesMatchTheUnclippedWalk) {
     }
     for (int i = 0; i < 1500; ++i) {
       int x1 = xs(rng), y1 = ys(rng), x2 = xs(rng), y2 = ys(rng);
-      if (i % 5 == 0) x2 = x1;                  // vertical
-      if (i % 7 == 0) y2 = y1;                  // horizontal
-      if (i % 11 == 0) { x1 %= 900; y1 %= 220; x2 = x1 + 37; y2 = y1 - 37; }  // diagonal
+      if (i % 5 == 0) x2 = x1;  // vertical
+      if (i % 7 == 0) y2 = y1;  // horizontal
+      if (i % 11 == 0) {
+        x1 %= 900;
+        y1 %= 220;
+        x2 = x1 + 37;
+        y2 = y1 - 37;
+      }  // diagonal
       uint16_t style = i % 3 == 0 ? 0xFFFF : uint16_t(bits(rng));
       blank_page();
       line(float(x1), float(y1), float(x2), float(y2), WHITE, style);
@@ -94,8 +100,8 @@ TEST_F(NullScreen, ClippedLinesMatchTheUnclippedWalk) {
         ASSERT_TRUE(dirty_rows().empty()) << x1 << "," << y1 << " - " << x2 << "," << y2;
       } else {
         int cy2 = std::clamp(y2, dc->view.top, dc->view.top + dc->view.height - 1);
-        ASSERT_EQ(dirty_rows(), row_range(std::min(w.first_visible_y, cy2),
-                                          std::max(w.first_visible_y, cy2)))
+        ASSERT_EQ(dirty_rows(),
+                  row_range(std::min(w.first_visible_y, cy2), std::max(w.first_visible_y, cy2)))
             << x1 << "," << y1 << " - " << x2 << "," << y2;
       }
     }
@@ -128,7 +134,8 @@ TEST_F(NullScreen, ClippedBoxesMatchTheirOutlinePattern) {
     int64_t w = x2 - x1 + 1, h = y2 - y1 + 1;
     if (kind == 2) {
       for (int y = y1; y <= y2; ++y)
-        for (int x = std::max(x1, v.left); x <= std::min(x2, v.left + v.width - 1); ++x) put(0, x, y);
+        for (int x = std::max(x1, v.left); x <= std::min(x2, v.left + v.width - 1); ++x)
+          put(0, x, y);
     } else {
       for (int x = x1; x <= x2; ++x) put(x - x1, x, y2);
       for (int x = x1; x <= x2; ++x) put(w + x - x1, x, y1);
@@ -149,12 +156,13 @@ TEST_F(NullScreen, ClippedBoxesMatchTheirOutlinePattern) {
 TEST_F(NullScreen, WildCoordinatesNeverLeaveTheView) {
   const float inf = std::numeric_limits<float>::infinity();
   const float nan = std::numeric_limits<float>::quiet_NaN();
-  const float specials[] = {nan, inf, -inf, 1e30f, -1e30f, 3e9f, -3e9f, 2147483648.0f,
-                            -2147483648.0f, 536870912.0f, -536870913.0f, 1e7f, -1e7f,
-                            0.0f, -0.0f, 799.5f, 199.5f, -0.5f};
+  const float specials[] = {nan,           inf,    -inf,          1e30f,          -1e30f,
+                            3e9f,          -3e9f,  2147483648.0f, -2147483648.0f, 536870912.0f,
+                            -536870913.0f, 1e7f,   -1e7f,         0.0f,           -0.0f,
+                            799.5f,        199.5f, -0.5f};
   std::mt19937 rng(4242);
-  std::uniform_int_distribution<int> pick(0, int(std::size(specials)) - 1), coin(0, 2),
-      kinds(0, 3), bits(0, 0xFFFF);
+  std::uniform_int_distribution<int> pick(0, int(std::size(specials)) - 1), coin(0, 2), kinds(0, 3),
+      bits(0, 0xFFFF);
   std::uniform_real_distribution<float> near(-2000.0f, 2000.0f);
   auto coordinate = [&] { return coin(rng) == 0 ? near(rng) : specials[pick(rng)]; };
   DrawContext* dc = draw_context();

@@ -40,8 +40,7 @@ TEST_F(NullScreen, DashedLinesStartTheirRunAtTheFirstPoint) {
   line(20, 150, 20, 100, WHITE, 0xF000);  // upward: pixel k at y = 150 - k
   for (int y = 100; y <= 150; ++y) EXPECT_EQ(pixel32(20, y) == WHITE, (150 - y) % 16 < 4) << y;
   line(300, 190, 260, 150, WHITE, 0xF000);  // diagonal up and left
-  for (int k = 0; k <= 40; ++k)
-    EXPECT_EQ(pixel32(300 - k, 190 - k) == WHITE, k % 16 < 4) << k;
+  for (int k = 0; k <= 40; ++k) EXPECT_EQ(pixel32(300 - k, 190 - k) == WHITE, k % 16 < 4) << k;
   std::vector<int> rows = {10};
   for (int y = 100; y <= 190; ++y) rows.push_back(y);
   EXPECT_EQ(dirty_rows(), rows);
@@ -121,8 +120,8 @@ TEST(DrawAlpha, TranslucentColoursBlendOnlyOnAlphaScreens) {
     ASSERT_EQ(screen_open(16, 16, 32, 1, alpha ? SCREEN_ALPHA : 0, 0), 0);
     unsetenv("ZORGFX");
     draw_line(nullptr, 0xFF0000FF, 2, 0xFFFF, 0, 0, 0, 15, 15);
-    draw_line(nullptr, 0x80FF0000, 0, 0xFFFF, 0, 3, 3, 3, 3);      // put_pixel path
-    draw_line(nullptr, 0x80FF0000, 2, 0xFFFF, 0, 5, 5, 9, 5);      // fill_span path
+    draw_line(nullptr, 0x80FF0000, 0, 0xFFFF, 0, 3, 3, 3, 3);  // put_pixel path
+    draw_line(nullptr, 0x80FF0000, 2, 0xFFFF, 0, 5, 5, 9, 5);  // fill_span path
     uint32_t want = alpha ? 0x807F007Fu : 0x80FF0000u;
     EXPECT_EQ(pixel32(3, 3), want);
     for (int x = 5; x <= 9; ++x) EXPECT_EQ(pixel32(x, 5), want);
@@ -199,7 +198,7 @@ TEST_F(NullScreen, ColorSetChangesTheForegroundOnlyAndAnswersTheOld) {
 }
 
 TEST_F(NullScreen, RelativeCoordinatesFollowThePen) {
-  line(10, 10, 20, 10, WHITE);                        // pen at (20, 10)
+  line(10, 10, 20, 10, WHITE);                                // pen at (20, 10)
   draw_line(nullptr, 0xFF00FF00, 0, 0xFFFF, 2, 0, 5, 0, 20);  // first from the pen: (20,15)-(0,20)
   EXPECT_EQ(pixel32(20, 15), 0xFF00FF00u);
   EXPECT_EQ(pixel32(0, 20), 0xFF00FF00u);

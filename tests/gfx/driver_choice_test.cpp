@@ -22,21 +22,43 @@ int try_init(const char* name, int32_t refresh, int32_t flags) {
   calls.push_back(std::string("init ") + name);
   return int(attempts.size()) - 1 == succeed_at ? 0 : -1;
 }
-int init_a(const char*, int32_t, int32_t, int32_t, int32_t r, int32_t f) { return try_init("A", r, f); }
-int init_b(const char*, int32_t, int32_t, int32_t, int32_t r, int32_t f) { return try_init("B", r, f); }
+int init_a(const char*, int32_t, int32_t, int32_t, int32_t r, int32_t f) {
+  return try_init("A", r, f);
+}
+int init_b(const char*, int32_t, int32_t, int32_t, int32_t r, int32_t f) {
+  return try_init("B", r, f);
+}
 void exit_a() { calls.push_back("exit A"); }
 void exit_b() { calls.push_back("exit B"); }
-const DisplayDriver driver_a = {.name = "A", .init = init_a, .exit = exit_a, .lock = nullptr,
-                                .unlock = nullptr, .set_palette = nullptr, .wait_vsync = nullptr,
-                                .get_mouse = nullptr, .set_mouse = nullptr,
-                                .set_window_title = nullptr, .set_window_pos = nullptr,
-                                .fetch_modes = nullptr, .flip = nullptr, .poll = nullptr,
+const DisplayDriver driver_a = {.name = "A",
+                                .init = init_a,
+                                .exit = exit_a,
+                                .lock = nullptr,
+                                .unlock = nullptr,
+                                .set_palette = nullptr,
+                                .wait_vsync = nullptr,
+                                .get_mouse = nullptr,
+                                .set_mouse = nullptr,
+                                .set_window_title = nullptr,
+                                .set_window_pos = nullptr,
+                                .fetch_modes = nullptr,
+                                .flip = nullptr,
+                                .poll = nullptr,
                                 .desktop = nullptr};
-const DisplayDriver driver_b = {.name = "B", .init = init_b, .exit = exit_b, .lock = nullptr,
-                                .unlock = nullptr, .set_palette = nullptr, .wait_vsync = nullptr,
-                                .get_mouse = nullptr, .set_mouse = nullptr,
-                                .set_window_title = nullptr, .set_window_pos = nullptr,
-                                .fetch_modes = nullptr, .flip = nullptr, .poll = nullptr,
+const DisplayDriver driver_b = {.name = "B",
+                                .init = init_b,
+                                .exit = exit_b,
+                                .lock = nullptr,
+                                .unlock = nullptr,
+                                .set_palette = nullptr,
+                                .wait_vsync = nullptr,
+                                .get_mouse = nullptr,
+                                .set_mouse = nullptr,
+                                .set_window_title = nullptr,
+                                .set_window_pos = nullptr,
+                                .fetch_modes = nullptr,
+                                .flip = nullptr,
+                                .poll = nullptr,
                                 .desktop = nullptr};
 const DisplayDriver* const two_drivers[] = {&driver_a, &driver_b, nullptr};
 
@@ -60,17 +82,17 @@ TEST_F(DriverChoice, WithoutANameTwoPassesOverAllWithTheFullScreenBitInverted) {
   EXPECT_EQ(attempts, expected);
   // Every failed init is followed by that driver's exit.
   ASSERT_EQ(calls.size(), 16u);
-  for (size_t i = 0; i < calls.size(); i += 2) EXPECT_EQ(calls[i + 1], "exit " + calls[i].substr(5));
+  for (size_t i = 0; i < calls.size(); i += 2)
+    EXPECT_EQ(calls[i + 1], "exit " + calls[i].substr(5));
 }
 
 TEST_F(DriverChoice, WithANameEvenPassesTryOnlyThatDriver) {
   EXPECT_EQ(choose("b", SCREEN_FULLSCREEN), nullptr);
   const int32_t f = SCREEN_FULLSCREEN, g = 0;
-  std::vector<Attempt> expected = {
-      {"B", 60, f}, {"B", 0, f},                              // pass 4
-      {"A", 60, f}, {"A", 0, f}, {"B", 60, f}, {"B", 0, f},   // pass 3
-      {"B", 60, g}, {"B", 0, g},                              // pass 2
-      {"A", 60, g}, {"A", 0, g}, {"B", 60, g}, {"B", 0, g}};  // pass 1
+  std::vector<Attempt> expected = {{"B", 60, f}, {"B", 0, f},                              // pass 4
+                                   {"A", 60, f}, {"A", 0, f}, {"B", 60, f}, {"B", 0, f},   // pass 3
+                                   {"B", 60, g}, {"B", 0, g},                              // pass 2
+                                   {"A", 60, g}, {"A", 0, g}, {"B", 60, g}, {"B", 0, g}};  // pass 1
   EXPECT_EQ(attempts, expected);
 }
 

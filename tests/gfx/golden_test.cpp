@@ -29,8 +29,8 @@ bool write_png(const std::string& path, int width, int height, const std::vector
 }
 
 void text(float x, float y, const std::string& s) {
-  draw_text(nullptr, 0, s.data(), int32_t(s.size()), 0xFFE0C040, nullptr, 0, x, y, nullptr,
-            nullptr, nullptr);
+  draw_text(nullptr, 0, s.data(), int32_t(s.size()), 0xFFE0C040, nullptr, 0, x, y, nullptr, nullptr,
+            nullptr);
 }
 
 void draw_pattern() {
@@ -38,12 +38,12 @@ void draw_pattern() {
   for (int i = 0; i < 8; ++i) {
     uint32_t c = 0xFF000000u | uint32_t(0x203040 * (i + 1));
     float o = float(i * 6);
-    draw_line(nullptr, c, 0, styles[i], 0, -37 + o, 5 + o, 300 + o, 60 + o);     // from the left
-    draw_line(nullptr, c, 0, styles[i], 0, 850 - o, 10 + o, 500 - o, 190 - o);   // from the right
-    draw_line(nullptr, c, 0, styles[i], 0, 200 + o * 3, -40, 260 + o * 2, 240);  // top to bottom
-    draw_line(nullptr, c, 0, styles[i], 0, 620 - o, 230, 640 + o, -15);          // bottom to top
-    draw_line(nullptr, c, 0, styles[i], 0, 20, 100 + o, 790, 100 + o);          // horizontal
-    draw_line(nullptr, c, 0, styles[i], 0, 700 + o, 199, 700 + o, 0);            // vertical up
+    draw_line(nullptr, c, 0, styles[i], 0, -37 + o, 5 + o, 300 + o, 60 + o);       // from the left
+    draw_line(nullptr, c, 0, styles[i], 0, 850 - o, 10 + o, 500 - o, 190 - o);     // from the right
+    draw_line(nullptr, c, 0, styles[i], 0, 200 + o * 3, -40, 260 + o * 2, 240);    // top to bottom
+    draw_line(nullptr, c, 0, styles[i], 0, 620 - o, 230, 640 + o, -15);            // bottom to top
+    draw_line(nullptr, c, 0, styles[i], 0, 20, 100 + o, 790, 100 + o);             // horizontal
+    draw_line(nullptr, c, 0, styles[i], 0, 700 + o, 199, 700 + o, 0);              // vertical up
     draw_line(nullptr, c, 1, styles[i], 0, 40 + o * 4, 150, 60 + o * 4, 170 + o);  // outline
   }
   draw_line(nullptr, 0xFF5080A0, 2, 0xFFFF, 0, -20, -20, 30, 30);    // filled, top left
@@ -97,8 +97,8 @@ TEST_F(NullScreen, FixedPatternMatchesTheReference) {
   std::error_code ignored;
   std::filesystem::create_directories(folder, ignored);
   std::string actual_path = folder + "/actual.png", diff_path = folder + "/diff.png";
-  bool written = write_png(actual_path, width, height, actual) &&
-                 write_png(diff_path, width, height, diff);
+  bool written =
+      write_png(actual_path, width, height, actual) && write_png(diff_path, width, height, diff);
   ADD_FAILURE() << differing << " pixels differ from " << reference_path << "\n"
                 << (written ? "see " + actual_path + " and " + diff_path
                             : folder + " cannot be written")

@@ -85,7 +85,8 @@ TEST(ScreenOpen, NormalisesDepthAndSizesThePage) {
   EXPECT_EQ(screen_context->pitch, 1280);
   EXPECT_EQ(screen_context->color_mask, 0xFFFFu);
   EXPECT_EQ(screen_context->page_count, 3);
-  for (int p = 0; p < 3; ++p) EXPECT_EQ(reinterpret_cast<uintptr_t>(screen_context->pages[p]) % 16, 0u);
+  for (int p = 0; p < 3; ++p)
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(screen_context->pages[p]) % 16, 0u);
   screen_close();
 
   ASSERT_EQ(screen_open(64, 32, 4, 1, SCREEN_NULL, 0), 0);
@@ -248,7 +249,8 @@ TEST_F(NullScreen, RepeatedFramesAreSkippedUnlessThePageWasTouched) {
   const Case cases[] = {
       {"nothing", "ab", [] {}, false},
       {"one changed byte", "ac", [] {}, true},
-      {"a line outside any frame", "ab", [] { draw_line(nullptr, ~0u, 0, 0xFFFF, 0, 0, 9, 799, 9); }, true},
+      {"a line outside any frame", "ab",
+       [] { draw_line(nullptr, ~0u, 0, 0xFFFF, 0, 0, 9, 799, 9); }, true},
       {"console printing", "ab", [] { screen_print_bytes("X", 1); }, true},
       {"a page copy", "ab", [] { screen_copy_page(0, 0); }, true},
   };
@@ -347,7 +349,7 @@ TEST(ScreenPages, WorkAndVisiblePagesAreSeparate) {
 
 TEST(ScreenPalette, EightBitScreensLoadTheDefaultPalette) {
   ASSERT_EQ(screen_open(32, 16, 8, 1, SCREEN_NULL, 0), 0);
-  EXPECT_EQ(screen_context->palette[1], 0x00AA0000u);   // 0000AA as 0x00BBGGRR
+  EXPECT_EQ(screen_context->palette[1], 0x00AA0000u);  // 0000AA as 0x00BBGGRR
   EXPECT_EQ(screen_context->palette[15], 0x00FFFFFFu);
   EXPECT_EQ(screen_context->device_palette[4], 0x000000AAu);
   palette_set(3, 1, 2, 3);
@@ -374,8 +376,8 @@ TEST(ScreenTitle, DefaultIsTheProgramName) {
   std::filesystem::copy_file("/proc/self/exe", copy);
   std::filesystem::permissions(copy, std::filesystem::perms::owner_exec,
                                std::filesystem::perm_options::add);
-  std::string command = "TANDREL_TITLE_CHILD=1 " + copy +
-                        " --gtest_filter=ScreenTitle.DefaultIsTheProgramName 2>&1";
+  std::string command =
+      "TANDREL_TITLE_CHILD=1 " + copy + " --gtest_filter=ScreenTitle.DefaultIsTheProgramName 2>&1";
   FILE* p = popen(command.c_str(), "r");
   ASSERT_NE(p, nullptr);
   std::string out;

@@ -95,7 +95,8 @@ TEST_F(TextScreen, EveryByteIsAGlyph) {
 }
 
 TEST_F(TextScreen, ColourArgumentAndMissingText) {
-  EXPECT_EQ(draw_text(nullptr, 0, nullptr, 3, WHITE, nullptr, 0, 0, 0, nullptr, nullptr, nullptr), 1);
+  EXPECT_EQ(draw_text(nullptr, 0, nullptr, 3, WHITE, nullptr, 0, 0, 0, nullptr, nullptr, nullptr),
+            1);
   EXPECT_EQ(draw_text(nullptr, 0, "", 0, WHITE, nullptr, 0, 0, 0, nullptr, nullptr, nullptr), 0);
   draw_text(nullptr, 0, "\xDB", 1, 0xFF00FF00, nullptr, 0, 5, 5, nullptr, nullptr, nullptr);
   EXPECT_EQ(pixel32(5, 5), 0xFF00FF00u);
@@ -104,7 +105,8 @@ TEST_F(TextScreen, ColourArgumentAndMissingText) {
   EXPECT_EQ(pixel32(27, 18), 0xFF123456u);
   screen_close();
   EXPECT_EQ(draw_text(nullptr, 0, "x", 1, WHITE, nullptr, 0, 0, 0, nullptr, nullptr, nullptr), 0);
-  EXPECT_EQ(draw_text(nullptr, 0, nullptr, 1, WHITE, nullptr, 0, 0, 0, nullptr, nullptr, nullptr), 1);
+  EXPECT_EQ(draw_text(nullptr, 0, nullptr, 1, WHITE, nullptr, 0, 0, 0, nullptr, nullptr, nullptr),
+            1);
 }
 
 TEST_F(NullScreen, GridSetChoosesTheFontByCellHeight) {

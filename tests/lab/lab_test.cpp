@@ -35,7 +35,8 @@ const std::string notice = "Host nicht erreichbar";
 // PATH with a folder in front while the scope lasts.
 class PathFirst {
  public:
-  explicit PathFirst(const std::string& folder) : old_(std::getenv("PATH") ? std::getenv("PATH") : "") {
+  explicit PathFirst(const std::string& folder)
+      : old_(std::getenv("PATH") ? std::getenv("PATH") : "") {
     setenv("PATH", (folder + ":" + old_).c_str(), 1);
   }
   ~PathFirst() { setenv("PATH", old_.c_str(), 1); }
@@ -60,15 +61,17 @@ int connectionLost(Display*) {
 bool sameNetworkNamespace(pid_t pid, const std::string& ns) {
   struct stat a, b;
   return stat(("/proc/" + std::to_string(pid) + "/ns/net").c_str(), &a) == 0 &&
-         stat(("/run/netns/" + ns).c_str(), &b) == 0 && a.st_ino == b.st_ino && a.st_dev == b.st_dev;
+         stat(("/run/netns/" + ns).c_str(), &b) == 0 && a.st_ino == b.st_ino &&
+         a.st_dev == b.st_dev;
 }
 
 testing::AssertionResult shows(const WindowImage& image, int x, int y, const std::string& text,
                                uint32_t fg = textColour, uint32_t bg = background) {
   int wrong = textMismatches(image, x, y, text, fg, bg);
   if (wrong == 0) return testing::AssertionSuccess();
-  return testing::AssertionFailure() << wrong << " pixels differ from \"" << text << "\" at (" << x << ", "
-                                     << y << "):\n" << textPicture(image, x, y, text, fg, bg);
+  return testing::AssertionFailure()
+         << wrong << " pixels differ from \"" << text << "\" at (" << x << ", " << y << "):\n"
+         << textPicture(image, x, y, text, fg, bg);
 }
 
 // A client button: face from x = 300 to 390 over the 14 rows of its line,
@@ -78,7 +81,8 @@ testing::AssertionResult showsButton(const WindowImage& image, int y, const std:
   if (!text) return text;
   int left = image.count(300, y, 305, y + 13, face), right = image.count(386, y, 390, y + 13, face);
   if (left == 6 * 14 && right == 5 * 14) return testing::AssertionSuccess();
-  return testing::AssertionFailure() << "button face at y " << y << " incomplete: " << left << " + " << right;
+  return testing::AssertionFailure()
+         << "button face at y " << y << " incomplete: " << left << " + " << right;
 }
 
 // Sample k (1..100) of the graph at top is green: its segment alone covers
@@ -107,8 +111,9 @@ TEST(Lab, RealToolsInNamespacesShowTheHostsAndFollowTheSilentOneBack) {
   // The FTP host by its alias, the SSH host by its name, the silent one by
   // address, and one on lo that answers with every port closed.
   ScratchDir folder;
-  folder.write("tandrel.cfg", "terminal=true\n" + ftpAlias + "\n" + sshName + "\n# the silent host\n" +
-                                  silentAddress + "\n" + closedAddress + "\n");
+  folder.write("tandrel.cfg", "terminal=true\n" + ftpAlias + "\n" + sshName +
+                                  "\n# the silent host\n" + silentAddress + "\n" + closedAddress +
+                                  "\n");
 
   std::unique_ptr<XServer> x;
   {
@@ -127,14 +132,17 @@ TEST(Lab, RealToolsInNamespacesShowTheHostsAndFollowTheSilentOneBack) {
                             {folder.file("stdout"), folder.file("stderr")}));
   // The probes run before the window opens; nmap gives up on the silent host after a few seconds.
   Window window = 0;
-  ASSERT_TRUE(wait_until([&] { return (window = x->find_window("Zeige 4 Server")) != 0 || !monitor.running(); },
-                         60000, 20) &&
-              window != 0)
+  ASSERT_TRUE(
+      wait_until(
+          [&] { return (window = x->find_window("Zeige 4 Server")) != 0 || !monitor.running(); },
+          60000, 20) &&
+      window != 0)
       << "status " << monitor.wait(0) << ": " << folder.read("stderr");
   EXPECT_TRUE(sameNetworkNamespace(monitor.pid(), net.name()));
   std::vector<std::string> inside = net.programsInside();
   for (const char* program : {"dnsmasq", "openbox", "tandrel"})
-    EXPECT_NE(std::find(inside.begin(), inside.end(), program), inside.end()) << program << " is not inside";
+    EXPECT_NE(std::find(inside.begin(), inside.end(), program), inside.end())
+        << program << " is not inside";
   int originX = 0, originY = 0;
   Window child;
   XTranslateCoordinates(x->display(), window, x->root(), 0, 0, &originX, &originY, &child);
@@ -143,11 +151,13 @@ TEST(Lab, RealToolsInNamespacesShowTheHostsAndFollowTheSilentOneBack) {
   WindowImage image;
   auto grab = [&] { return image.grab(x->display(), window); };
   // The first frames with all hosts probed.
-  ASSERT_TRUE(wait_until([&] { return grab() && shows(image, 10, 20, "Name:  " + ftpAlias); }, 10000));
+  ASSERT_TRUE(
+      wait_until([&] { return grab() && shows(image, 10, 20, "Name:  " + ftpAlias); }, 10000));
 
   {
     SCOPED_TRACE("FTP host, named by its alias");
-    EXPECT_TRUE(shows(image, 10, 35, "Alias: " + ftpName + ".  "));  // nslookup's canonical name ends with a dot
+    EXPECT_TRUE(shows(image, 10, 35,
+                      "Alias: " + ftpName + ".  "));  // nslookup's canonical name ends with a dot
     EXPECT_TRUE(shows(image, 10, 50, "IP:    " + ftpAddress + "  "));
     EXPECT_TRUE(shows(image, 70, 67, "21/tcp open  ftp  "));  // nmap's own columns
     EXPECT_TRUE(showsButton(image, 67, "FTP-Client"));
@@ -176,8 +186,9 @@ TEST(Lab, RealToolsInNamespacesShowTheHostsAndFollowTheSilentOneBack) {
   // without open ports too and without a notice; the silent one none.
   EXPECT_TRUE(wait_until(
       [&] {
-        return grab() && greenSample(image, 0, 98) && greenSample(image, 0, 99) && greenSample(image, 0, 100) &&
-               greenSample(image, 200, 100) && greenSample(image, 600, 100);
+        return grab() && greenSample(image, 0, 98) && greenSample(image, 0, 99) &&
+               greenSample(image, 0, 100) && greenSample(image, 200, 100) &&
+               greenSample(image, 600, 100);
       },
       30000, 50))
       << "no three green samples on the FTP host, or none on the others";
@@ -194,7 +205,8 @@ TEST(Lab, RealToolsInNamespacesShowTheHostsAndFollowTheSilentOneBack) {
   bool back = wait_until([&] { return grab() && !noticeShown(image, 400); }, 30000, 1);
   x->button(1, false);
   x->move_pointer(1023, 767);
-  ASSERT_TRUE(back) << "the reload did not make the silent host reachable: " << folder.read("stderr");
+  ASSERT_TRUE(back) << "the reload did not make the silent host reachable: "
+                    << folder.read("stderr");
   WindowImage first = image;
   EXPECT_EQ(first.count(70, 467, 70 + 21 * 8, 480, noticeColour), 0);
   EXPECT_TRUE(shows(first, 70, 467, std::to_string(silentPort) + "/tcp open  http  "));
@@ -211,14 +223,17 @@ TEST(Lab, RealToolsInNamespacesShowTheHostsAndFollowTheSilentOneBack) {
     return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
   };
   for (const std::string& q : queries)
-    EXPECT_TRUE(endsWith(q, ".lab.test") || endsWith(q, ".127.in-addr.arpa") || endsWith(q, ".0.203.10.in-addr.arpa"))
+    EXPECT_TRUE(endsWith(q, ".lab.test") || endsWith(q, ".127.in-addr.arpa") ||
+                endsWith(q, ".0.203.10.in-addr.arpa"))
         << q;
 
   x->send_delete_window(window);
   EXPECT_EQ(monitor.wait(5000), 0) << folder.read("stderr");
   runningLab = nullptr;
   std::cout << "[ lab      ] ran "
-            << std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began).count()
+            << std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now() - began)
+                   .count()
             << " ms\n";
 }
 

@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <mutex>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 
 namespace lab {
@@ -113,7 +113,8 @@ bool inNamespace(const std::string& ns, const std::function<void()>& f) {
 }
 
 std::string NetLab::unavailableReason() {
-  if (geteuid() != 0) return "network namespaces need root; this test runs as uid " + std::to_string(geteuid());
+  if (geteuid() != 0)
+    return "network namespaces need root; this test runs as uid " + std::to_string(geteuid());
   std::string ip = findProgram("ip", sbin);
   if (ip.empty()) return "the ip program (iproute2) is missing";
   std::string probe = prefix + std::to_string(getpid()) + "-probe";
@@ -145,14 +146,16 @@ NetLab::NetLab() {
   // of the lab ever appears in the machine's own namespace.
   if (!run({ip_, "-n", main_, "link", "set", "lo", "up"}) ||
       !run({ip_, "-n", peer_, "link", "set", "lo", "up"}) ||
-      !run({ip_, "-n", main_, "link", "add", "lab0", "type", "veth", "peer", "name", "lab1", "netns", peer_}) ||
+      !run({ip_, "-n", main_, "link", "add", "lab0", "type", "veth", "peer", "name", "lab1",
+            "netns", peer_}) ||
       !run({ip_, "-n", main_, "addr", "add", ownAddress + "/24", "dev", "lab0"}) ||
       !run({ip_, "-n", main_, "link", "set", "lab0", "up"}) ||
       !run({ip_, "-n", peer_, "link", "set", "lab1", "up"}))
     return;
 
   const std::string etc = "/etc/netns/" + main_;
-  if (!run({"mkdir", "-p", etc}) || !writeFile(etc + "/resolv.conf", "nameserver " + dnsAddress + "\n") ||
+  if (!run({"mkdir", "-p", etc}) ||
+      !writeFile(etc + "/resolv.conf", "nameserver " + dnsAddress + "\n") ||
       !writeFile(etc + "/hosts", "127.0.0.1 localhost\n") ||
       !writeFile(etc + "/nsswitch.conf", "hosts: files dns\nnetworks: files\n")) {
     if (error_.empty()) error_ = "cannot write " + etc;
@@ -166,26 +169,39 @@ NetLab::NetLab() {
 
   mkdir(dir_.file("bin").c_str(), 0755);
   dir_.write("bin/openbox",
-             "#!/bin/sh\nexec '" + ip_ + "' netns exec '" + main_ + "' '" + openbox + "' \"$@\" 2>>'" +
-                 dir_.file("openbox.log") + "'\n",
+             "#!/bin/sh\nexec '" + ip_ + "' netns exec '" + main_ + "' '" + openbox +
+                 "' \"$@\" 2>>'" + dir_.file("openbox.log") + "'\n",
              0755);
 
-  const std::vector<std::string> dns = {
-      dnsmasq, "--keep-in-foreground", "--conf-file=/dev/null", "--no-resolv", "--no-hosts",
-      "--no-dhcp-interface=lo", "--port=53", "--listen-address=" + dnsAddress, "--bind-interfaces",
-      "--user=root", "--pid-file=", "--local=/lab.test/",
-      "--host-record=" + ftpName + "," + ftpAddress, "--host-record=" + sshName + "," + sshAddress,
-      "--host-record=" + closedName + "," + closedAddress,
-      "--host-record=" + silentName + "," + silentAddress, "--cname=" + ftpAlias + "," + ftpName,
-      "--log-queries", "--log-facility=" + dir_.file("dns.log")};
-  if (!dns_.start(inside(dns), "", environmentWith({}), {dir_.file("dnsmasq.out"), dir_.file("dnsmasq.out")})) {
+  const std::vector<std::string> dns = {dnsmasq,
+                                        "--keep-in-foreground",
+                                        "--conf-file=/dev/null",
+                                        "--no-resolv",
+                                        "--no-hosts",
+                                        "--no-dhcp-interface=lo",
+                                        "--port=53",
+                                        "--listen-address=" + dnsAddress,
+                                        "--bind-interfaces",
+                                        "--user=root",
+                                        "--pid-file=",
+                                        "--local=/lab.test/",
+                                        "--host-record=" + ftpName + "," + ftpAddress,
+                                        "--host-record=" + sshName + "," + sshAddress,
+                                        "--host-record=" + closedName + "," + closedAddress,
+                                        "--host-record=" + silentName + "," + silentAddress,
+                                        "--cname=" + ftpAlias + "," + ftpName,
+                                        "--log-queries",
+                                        "--log-facility=" + dir_.file("dns.log")};
+  if (!dns_.start(inside(dns), "", environmentWith({}),
+                  {dir_.file("dnsmasq.out"), dir_.file("dnsmasq.out")})) {
     error_ = "cannot start dnsmasq";
     return;
   }
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (!dnsAnswers()) {
     if (!dns_.running() || std::chrono::steady_clock::now() > deadline) {
-      error_ = "dnsmasq does not answer on " + dnsAddress + ": " + readFile(dir_.file("dnsmasq.out"));
+      error_ =
+          "dnsmasq does not answer on " + dnsAddress + ": " + readFile(dir_.file("dnsmasq.out"));
       return;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -308,8 +324,8 @@ std::vector<std::string> NetLab::dnsQueries() const {
 }
 
 std::string NetLab::diagnostics() const {
-  return "dnsmasq: " + readFile(dir_.file("dnsmasq.out")) + "\nDNS log:\n" + readFile(dir_.file("dns.log")) +
-         "\nopenbox:\n" + readFile(dir_.file("openbox.log"));
+  return "dnsmasq: " + readFile(dir_.file("dnsmasq.out")) + "\nDNS log:\n" +
+         readFile(dir_.file("dns.log")) + "\nopenbox:\n" + readFile(dir_.file("openbox.log"));
 }
 
 }  // namespace lab

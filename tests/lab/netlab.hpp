@@ -32,7 +32,7 @@
 
 namespace lab {
 
-inline const std::string ftpAlias = "ftp.lab.test";     // CNAME of ftpName
+inline const std::string ftpAlias = "ftp.lab.test";  // CNAME of ftpName
 inline const std::string ftpName = "alpha.lab.test";
 inline const std::string ftpAddress = "127.0.0.2";
 inline const std::string sshName = "beta.lab.test";

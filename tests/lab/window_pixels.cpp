@@ -21,13 +21,15 @@ bool glyphBit(unsigned char c, int col, int row) {
 bool WindowImage::grab(Display* display, Window window) {
   XWindowAttributes a;
   if (!display || !XGetWindowAttributes(display, window, &a)) return false;
-  XImage* image = XGetImage(display, window, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
+  XImage* image =
+      XGetImage(display, window, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
   if (!image) return false;
   width = a.width;
   height = a.height;
   pixels.assign(size_t(width) * size_t(height), 0);
   for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) pixels[size_t(y) * size_t(width) + size_t(x)] = rgb(uint32_t(XGetPixel(image, x, y)));
+    for (int x = 0; x < width; ++x)
+      pixels[size_t(y) * size_t(width) + size_t(x)] = rgb(uint32_t(XGetPixel(image, x, y)));
   XDestroyImage(image);
   return true;
 }

@@ -155,8 +155,7 @@ bool StubTools::anyArgumentContains(const std::string& text) const {
 }
 
 std::string StubTools::fixture(const std::string& name) {
-  std::ifstream in(std::string(TANDREL_SOURCE_DIR) + "/tests/fixtures/" + name,
-                   std::ios::binary);
+  std::ifstream in(std::string(TANDREL_SOURCE_DIR) + "/tests/fixtures/" + name, std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();

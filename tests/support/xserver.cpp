@@ -114,8 +114,10 @@ int start_numbered(const std::vector<std::string>& args, int write_end, int read
 // Wide monitor ranges, so that the dummy driver keeps every mode named.
 std::string xorg_conf(int width, int height) {
   std::string desktop = std::to_string(width) + "x" + std::to_string(height);
-  return "Section \"Device\"\n  Identifier \"card\"\n  Driver \"dummy\"\n  VideoRam 65536\nEndSection\n"
-         "Section \"Monitor\"\n  Identifier \"monitor\"\n  HorizSync 5-1000\n  VertRefresh 5-200\nEndSection\n"
+  return "Section \"Device\"\n  Identifier \"card\"\n  Driver \"dummy\"\n  VideoRam "
+         "65536\nEndSection\n"
+         "Section \"Monitor\"\n  Identifier \"monitor\"\n  HorizSync 5-1000\n  VertRefresh "
+         "5-200\nEndSection\n"
          "Section \"Screen\"\n  Identifier \"screen\"\n  Device \"card\"\n  Monitor \"monitor\"\n"
          "  DefaultDepth 24\n  SubSection \"Display\"\n    Depth 24\n    Virtual " +
          std::to_string(width) + " " + std::to_string(height) + "\n    Modes \"" + desktop +
@@ -126,12 +128,11 @@ std::string xorg_conf(int width, int height) {
 
 bool XServer::available(XServerKind kind) {
   switch (kind) {
-    case XServerKind::Xvfb:
-      return on_path("Xvfb");
+    case XServerKind::Xvfb: return on_path("Xvfb");
     case XServerKind::Xorg:
-      return geteuid() == 0 && on_path("Xorg") && access("/usr/lib/xorg/modules/drivers/dummy_drv.so", R_OK) == 0;
-    case XServerKind::Xvnc:
-      return on_path("Xvnc");
+      return geteuid() == 0 && on_path("Xorg") &&
+             access("/usr/lib/xorg/modules/drivers/dummy_drv.so", R_OK) == 0;
+    case XServerKind::Xvnc: return on_path("Xvnc");
     case XServerKind::Xwayland:
       return on_path("sway") && on_path("swaymsg") && on_path("Xwayland") && on_path("xhost") &&
              (geteuid() != 0 || on_path("setpriv"));
@@ -148,7 +149,8 @@ XServer::XServer(const XServerOptions& options) : kind_(options.kind) {
 
 std::vector<std::string> XServer::client_prefix() const {
   if (kind_ != XServerKind::Xwayland || geteuid() != 0) return {};
-  return {"setpriv", "--reuid=" + std::to_string(nobody), "--regid=" + std::to_string(nobody), "--clear-groups", "--"};
+  return {"setpriv", "--reuid=" + std::to_string(nobody), "--regid=" + std::to_string(nobody),
+          "--clear-groups", "--"};
 }
 
 XServer::~XServer() { stop(); }
@@ -162,13 +164,31 @@ bool XServer::start_server(const XServerOptions& options) {
   if (options.kind == XServerKind::Xorg) {
     // Started as a display manager would, but on no console.
     files_.write("xorg.conf", xorg_conf(options.width, options.height));
-    args = {"Xorg", "-displayfd", fd, "-config", files_.file("xorg.conf"), "-logfile", files_.file("Xorg.log"),
-            "-novtswitch", "-sharevts", "-keeptty"};
+    args = {"Xorg",
+            "-displayfd",
+            fd,
+            "-config",
+            files_.file("xorg.conf"),
+            "-logfile",
+            files_.file("Xorg.log"),
+            "-novtswitch",
+            "-sharevts",
+            "-keeptty"};
   } else if (options.kind == XServerKind::Xvnc) {
-    args = {"Xvnc", "-displayfd", fd, "-geometry", w + "x" + h, "-depth", std::to_string(options.depth),
-            "-rfbport", "-1", "-SecurityTypes", "None"};
+    args = {"Xvnc",
+            "-displayfd",
+            fd,
+            "-geometry",
+            w + "x" + h,
+            "-depth",
+            std::to_string(options.depth),
+            "-rfbport",
+            "-1",
+            "-SecurityTypes",
+            "None"};
   } else {
-    args = {"Xvfb", "-displayfd", fd, "-screen", "0", w + "x" + h + "x" + std::to_string(options.depth)};
+    args = {"Xvfb",    "-displayfd", fd,
+            "-screen", "0",          w + "x" + h + "x" + std::to_string(options.depth)};
   }
   args.insert(args.end(), {options.tcp ? "-listen" : "-nolisten", "tcp", "-noreset"});
   args.insert(args.end(), options.extra_args.begin(), options.extra_args.end());
@@ -186,16 +206,16 @@ bool XServer::start_compositor() {
                "xwayland force\n"
                "for_window [title=\".*\"] floating enable\n"
                "exec sh -c 'xhost +si:localuser:root >/dev/null && echo \"$DISPLAY $SWAYSOCK\" > " +
-                   files_.file("ready.tmp") + " && mv " + files_.file("ready.tmp") + " " + files_.file("ready") +
-                   "'\n");
+                   files_.file("ready.tmp") + " && mv " + files_.file("ready.tmp") + " " +
+                   files_.file("ready") + "'\n");
   std::vector<std::string> args = client_prefix();
   if (!args.empty()) {
     if (chown(files_.path().c_str(), nobody, nobody) != 0) return false;
   }
   chmod(files_.path().c_str(), 0700);  // the run-time folder Wayland wants
   args.insert(args.end(), {"env", "HOME=" + files_.path(), "XDG_RUNTIME_DIR=" + files_.path(),
-                           "WLR_BACKENDS=headless", "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1", "sway",
-                           "-c", files_.file("config")});
+                           "WLR_BACKENDS=headless", "WLR_RENDERER=pixman",
+                           "WLR_LIBINPUT_NO_DEVICES=1", "sway", "-c", files_.file("config")});
   server_pid_ = spawn(args, -1, "");
   if (!wait_until([&] { return files_.exists("ready"); }, 20000, 20)) {
     stop();
@@ -204,7 +224,8 @@ bool XServer::start_compositor() {
   std::string ready = files_.read("ready");
   size_t blank = ready.find(' ');
   name_ = ready.substr(0, blank);
-  compositor_socket_ = blank == std::string::npos ? "" : ready.substr(blank + 1, ready.find('\n') - blank - 1);
+  compositor_socket_ =
+      blank == std::string::npos ? "" : ready.substr(blank + 1, ready.find('\n') - blank - 1);
   number_ = std::atoi(name_.c_str() + 1);
   return display() != nullptr;
 }
@@ -230,8 +251,8 @@ bool XServer::start_window_manager() {
         int format;
         unsigned long count, after;
         unsigned char* data = nullptr;
-        bool found = XGetWindowProperty(d, root(), check, 0, 1, False, XA_WINDOW, &type, &format, &count,
-                                        &after, &data) == Success &&
+        bool found = XGetWindowProperty(d, root(), check, 0, 1, False, XA_WINDOW, &type, &format,
+                                        &count, &after, &data) == Success &&
                      count == 1;
         if (data) XFree(data);
         return found;
@@ -284,7 +305,8 @@ Display* XServer::display() {
 
 Window XServer::root() { return display() ? DefaultRootWindow(display_) : 0; }
 
-static void collect(Display* d, Window window, const std::string& title, std::vector<Window>& found) {
+static void collect(Display* d, Window window, const std::string& title,
+                    std::vector<Window>& found) {
   char* name = nullptr;
   if (XFetchName(d, window, &name) && name) {
     if (title == name) found.push_back(window);
@@ -330,17 +352,20 @@ Window XServer::wait_window(const std::string& title, int timeout_ms) {
   return found;
 }
 
-int XServer::mismatches(Window window, int x, int y, int width, int height, const std::vector<uint32_t>& frame) {
+int XServer::mismatches(Window window, int x, int y, int width, int height,
+                        const std::vector<uint32_t>& frame) {
   if (!display() || frame.size() < size_t(width) * size_t(height)) return width * height;
   XErrorHandler previous = XSetErrorHandler(ignore_error);
-  XImage* image = XGetImage(display_, window, x, y, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
+  XImage* image =
+      XGetImage(display_, window, x, y, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
   XSync(display_, False);
   XSetErrorHandler(previous);
   if (!image) return width * height;
   int wrong = 0;
   for (int row = 0; row < height; row++)
     for (int col = 0; col < width; col++)
-      wrong += (XGetPixel(image, col, row) & 0xFFFFFF) != (frame[size_t(row) * size_t(width) + size_t(col)] & 0xFFFFFF);
+      wrong += (XGetPixel(image, col, row) & 0xFFFFFF) !=
+               (frame[size_t(row) * size_t(width) + size_t(col)] & 0xFFFFFF);
   XDestroyImage(image);
   return wrong;
 }
@@ -406,8 +431,8 @@ Window XServer::create_window(int x, int y, int width, int height) {
   if (!display()) return 0;
   XSetWindowAttributes a{};
   a.override_redirect = True;  // placed where asked, with or without a window manager
-  Window w = XCreateWindow(display_, root(), x, y, unsigned(width), unsigned(height), 0, CopyFromParent,
-                           InputOutput, CopyFromParent, CWOverrideRedirect, &a);
+  Window w = XCreateWindow(display_, root(), x, y, unsigned(width), unsigned(height), 0,
+                           CopyFromParent, InputOutput, CopyFromParent, CWOverrideRedirect, &a);
   XMapRaised(display_, w);
   XSync(display_, False);
   return w;

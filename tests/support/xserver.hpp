@@ -44,8 +44,8 @@ class XServer {
   bool ok() const { return number_ >= 0; }
   const std::string& name() const { return name_; }  // ":N", or "127.0.0.1:N"
   pid_t pid() const { return server_pid_; }
-  void make_default() const;     // DISPLAY = name()
-  void stop();                   // closes the connection, then stops openbox and the server
+  void make_default() const;  // DISPLAY = name()
+  void stop();                // closes the connection, then stops openbox and the server
   // Runs swaymsg with the command under Xwayland's compositor; its exit status.
   int compositor(const std::string& command);
   // Put before a client's command line, it runs as the compositor's user
@@ -55,7 +55,7 @@ class XServer {
   // The test's own connection, opened on first use.
   Display* display();
   Window root();
-  void close_display();          // before the server is killed behind the helper's back
+  void close_display();  // before the server is killed behind the helper's back
 
   // The first window (depth first from the root) whose WM_NAME is title, or 0;
   // all such windows.
@@ -66,7 +66,8 @@ class XServer {
   Window wait_window(const std::string& title, int timeout_ms = 20000);
   // Pixels of the rectangle at (x, y) of the window whose colour differs from
   // frame's (row by row, 0xAARRGGBB), all of them when it cannot be read.
-  int mismatches(Window window, int x, int y, int width, int height, const std::vector<uint32_t>& frame);
+  int mismatches(Window window, int x, int y, int width, int height,
+                 const std::vector<uint32_t>& frame);
   // Pixel values as the server stores them (XGetImage); 0xFFFFFFFF when unreadable.
   uint32_t pixel(Window window, int x, int y);
   std::vector<uint32_t> column(Window window, int x, int y, int count);
@@ -94,7 +95,7 @@ class XServer {
   pid_t wm_pid_ = -1;
   Display* display_ = nullptr;
   XServerKind kind_ = XServerKind::Xvfb;
-  ScratchDir files_;        // xorg.conf, the compositor's configuration and run-time folder
+  ScratchDir files_;  // xorg.conf, the compositor's configuration and run-time folder
   std::string compositor_socket_;
 };
 

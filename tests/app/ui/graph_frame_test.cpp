@@ -140,7 +140,8 @@ testing::AssertionResult tooltipAt(int64_t mx, int64_t my, const std::string& va
   int x = int(mx), y = int(my);
   testing::AssertionResult r = boxIs(x + 10, y - 2, x + 11, y + 30, grey);
   if (!r) return r;
-  r = boxIs(x + 10 + 8 * int(stamp.size()) + 2, y - 2, x + 8 * int(stamp.size()) + 14, y + 30, grey);
+  r = boxIs(x + 10 + 8 * int(stamp.size()) + 2, y - 2, x + 8 * int(stamp.size()) + 14, y + 30,
+            grey);
   if (!r) return r;
   r = textAt(x + 12, y, value, dark, grey);
   if (!r) return r;
@@ -173,8 +174,8 @@ TEST_F(GraphFrame, NoTooltipForSampleOneForZerosOrOutsideTheBand) {
   HostRecord& h = rampHost("alpha.test");
   setSample(h, 60, 0);
   ASSERT_EQ(openWindow(hostCount), 0);
-  for (int64_t x : {int64_t(452), int64_t(453), int64_t(454), int64_t(3 * 60 + 450),
-                    int64_t(3 * 100 + 452)}) {
+  for (int64_t x :
+       {int64_t(452), int64_t(453), int64_t(454), int64_t(3 * 60 + 450), int64_t(3 * 100 + 452)}) {
     SCOPED_TRACE(x);
     pointerAt(x, 30);
     drawFrame();
@@ -210,7 +211,8 @@ TEST_F(GraphFrame, TooltipReachesIntoTheNextPanelWhichPaintsOverIt) {
   // rest (but for its own value line on row 206).
   EXPECT_TRUE(boxIs(610, 198, 611, 199, grey));
   EXPECT_TRUE(boxIs(676, 198, 678, 199, grey));
-  EXPECT_TRUE(textAt(612, 190, "50. ms", dark, grey, [](int, int y) { return y == 197 || y >= 200; }));
+  EXPECT_TRUE(
+      textAt(612, 190, "50. ms", dark, grey, [](int, int y) { return y == 197 || y >= 200; }));
   EXPECT_TRUE(boxIs(610, 201, 678, 205, white));
   EXPECT_TRUE(boxIs(610, 207, 678, 220, white));
   EXPECT_TRUE(boxIs(610, 200, 678, 200, grey));  // the next panel's separator

@@ -45,8 +45,10 @@ void clickEach(Tools& tools, HostRecord& host, const std::vector<Probe>& probes)
   runLoop([&](int frame, Pointer& p) {
     if (frame > 0) {
       int r = tools.calls("nslookup"), c = tools.calls("launcher");
-      Action a = r > reloads ? reload : c > clients ? client
-                 : host.pingInterval != lastInterval ? interval : none;
+      Action a = r > reloads                         ? reload
+                 : c > clients                       ? client
+                 : host.pingInterval != lastInterval ? interval
+                                                     : none;
       if (a == none) {
         EXPECT_EQ(lastClickTime, 0) << "frame " << frame - 1;
       }
@@ -76,17 +78,16 @@ TEST_F(LoopInput, HitAreasOfTheSecondPanel) {
   h.portLines[2] = "22/tcp open  ssh";
   open();
   const int t = 200, f = t + 67, s = t + 82;
-  clickEach(*tools, h,
-            {{20, t + 10, none},     {21, t + 10, reload},    {99, t + 10, reload},
-             {100, t + 10, none},    {50, t, none},           {50, t + 1, reload},
-             {50, t + 18, reload},   {50, t + 19, none},      {120, t + 10, none},
-             {121, t + 10, interval}, {229, t + 10, interval}, {230, t + 10, none},
-             {150, t, none},         {150, t + 1, interval},  {150, t + 18, interval},
-             {150, t + 19, none},    {300, f + 5, none},      {301, f + 5, client},
-             {389, f + 5, client},   {390, f + 5, none},      {350, f, none},
-             {350, f + 1, client},   {350, f + 13, client},   {350, f + 14, none},
-             {350, s, none},         {350, s + 1, client},    {350, s + 13, client},
-             {350, s + 14, none},    {10, t + 100, none}});
+  clickEach(
+      *tools, h,
+      {{20, t + 10, none},  {21, t + 10, reload},    {99, t + 10, reload},    {100, t + 10, none},
+       {50, t, none},       {50, t + 1, reload},     {50, t + 18, reload},    {50, t + 19, none},
+       {120, t + 10, none}, {121, t + 10, interval}, {229, t + 10, interval}, {230, t + 10, none},
+       {150, t, none},      {150, t + 1, interval},  {150, t + 18, interval}, {150, t + 19, none},
+       {300, f + 5, none},  {301, f + 5, client},    {389, f + 5, client},    {390, f + 5, none},
+       {350, f, none},      {350, f + 1, client},    {350, f + 13, client},   {350, f + 14, none},
+       {350, s, none},      {350, s + 1, client},    {350, s + 13, client},   {350, s + 14, none},
+       {10, t + 100, none}});
   // Every reload probed the second host only.
   EXPECT_EQ(tools->calls("nslookup"), 4);
   EXPECT_EQ(tools->log("nmap"), "beta.test\nbeta.test\nbeta.test\nbeta.test\n");
@@ -123,9 +124,9 @@ TEST_F(LoopInput, OneClickLocksEveryButtonOfEveryPanel) {
   // Reload on panel 0, then at once: reload, FTP and interval on panel 1 all
   // refused; the interval after 0.25 s; reload still refused until 1 s later.
   const std::vector<Step> steps = {
-      {0, 50, 10, true, 1},        {0, 50, 210, false, 1},  {0, 350, 270, false, 1},
-      {0, 150, 210, false, 0.25},  {0.3, 150, 210, true, 0.25}, {0, 50, 10, false, 1},
-      {0.3, 350, 270, false, 1},   {1.05, 350, 270, true, 1}, {0, 150, 10, false, 0.25}};
+      {0, 50, 10, true, 1},       {0, 50, 210, false, 1},      {0, 350, 270, false, 1},
+      {0, 150, 210, false, 0.25}, {0.3, 150, 210, true, 0.25}, {0, 50, 10, false, 1},
+      {0.3, 350, 270, false, 1},  {1.05, 350, 270, true, 1},   {0, 150, 10, false, 0.25}};
   size_t i = 0;
   double before = 0, frameStart = 0;
   bool waiting = false;
@@ -234,13 +235,12 @@ TEST_F(LoopInput, IntervalClickCountsInTheSameFramesPingCheck) {
         EXPECT_DOUBLE_EQ(h.latency[100], 0.045);
         EXPECT_LE(std::fabs(double(h.lastPingTime) - wallClock()), 1.0);
         // The label of the click's frame still shows the old value.
-        EXPECT_TRUE(textAt(128, 3, "Ping alle 10s", dark, light, [](int x, int) { return x == 231; }));
+        EXPECT_TRUE(
+            textAt(128, 3, "Ping alle 10s", dark, light, [](int x, int) { return x == 231; }));
         h.lastPingTime = int64_t(1) << 40;
         return true;  // pointer off the buttons
       }
-      default:
-        EXPECT_TRUE(textAt(128, 3, "Ping alle 1s", light, face));
-        return false;
+      default: EXPECT_TRUE(textAt(128, 3, "Ping alle 1s", light, face)); return false;
     }
   });
 }
@@ -318,8 +318,7 @@ TEST_F(LoopInput, ClientButtonsRunTheLauncherWithOneQuotedArgument) {
         p = {350, 85, 1};
         return true;
       default:
-        EXPECT_EQ(tools->log("launcher"),
-                  "1 [ftp -nv files.test]\n1 [ssh -X root@files.test]\n");
+        EXPECT_EQ(tools->log("launcher"), "1 [ftp -nv files.test]\n1 [ssh -X root@files.test]\n");
         return false;
     }
   });

@@ -75,7 +75,7 @@ TEST_F(PanelFrame, PortLinesWithClientButtons) {
   h.portLines[4] = "21/tcp    open   ftp     vsftpd 3.0.3";
   h.portLines[5] = "21/tcp closed ftp";
   h.portLines[6] = "8021/tcp open  ftp-proxy";  // not port 21
-  h.portLines[9] = "ninth line";  // the probe never fills it, but it is shown
+  h.portLines[9] = "ninth line";                // the probe never fills it, but it is shown
   drawOne();
 
   const int y1 = 67, y2 = 82, y3 = 97, y4 = 112, y5 = 127, y9 = 187;
@@ -118,7 +118,7 @@ TEST_F(PanelFrame, UnsafeNameGetsNoClientButtons) {
 
 TEST_F(PanelFrame, UnreachableHostShowsNoticeAndIsNotPinged) {
   HostRecord& h = placeHost("gone.test", false);
-  h.lastPingTime = 0;  // long overdue, were it reachable
+  h.lastPingTime = 0;                          // long overdue, were it reachable
   placeHost("-oN x", false).nameSafe = false;  // refused: never probed, so not known to be down
   drawOne();
   EXPECT_TRUE(textAt(70, 67, "Host nicht erreichbar", warning, background));

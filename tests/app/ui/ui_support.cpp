@@ -29,8 +29,8 @@ static std::string hex(uint32_t v) {
   return b;
 }
 
-testing::AssertionResult textAt(int x, int y, const std::string& text, uint32_t fg,
-                                uint32_t bg, const std::function<bool(int, int)>& ignore) {
+testing::AssertionResult textAt(int x, int y, const std::string& text, uint32_t fg, uint32_t bg,
+                                const std::function<bool(int, int)>& ignore) {
   ScreenContext* s = screen_context;
   if (s == nullptr) return testing::AssertionFailure() << "no screen";
   const FontDescriptor& font = font_8x14;
@@ -46,9 +46,11 @@ testing::AssertionResult textAt(int x, int y, const std::string& text, uint32_t 
         bool ok = set ? got == fg : (bg == notText ? got != fg : got == bg);
         if (!ok)
           return testing::AssertionFailure()
-                 << "text \"" << text << "\" at (" << x << ", " << y << "): pixel (" << px
-                 << ", " << py << ") of '" << text[c] << "' is " << hex(got) << ", wanted "
-                 << (set ? hex(fg) : bg == notText ? "not " + hex(fg) : hex(bg));
+                 << "text \"" << text << "\" at (" << x << ", " << y << "): pixel (" << px << ", "
+                 << py << ") of '" << text[c] << "' is " << hex(got) << ", wanted "
+                 << (set             ? hex(fg)
+                     : bg == notText ? "not " + hex(fg)
+                                     : hex(bg));
       }
     }
   }

@@ -33,8 +33,7 @@ uint32_t pixel(int x, int y);
 // glyph bit is fg, every other pixel of the cells is bg (or, with notText, not
 // fg). Pixels outside the screen, and those for which ignore answers true
 // (something drawn later over the text), are skipped.
-testing::AssertionResult textAt(int x, int y, const std::string& text, uint32_t fg,
-                                uint32_t bg,
+testing::AssertionResult textAt(int x, int y, const std::string& text, uint32_t fg, uint32_t bg,
                                 const std::function<bool(int x, int y)>& ignore = {});
 
 // Every pixel of the box (inclusive corners) has the colour.
@@ -63,14 +62,15 @@ class Tools {
   ~Tools();
   std::string dir() const;
   std::string log(const std::string& tool) const;  // "" when never called
-  int calls(const std::string& tool) const;         // lines in the log
-  std::string launcher() const;                     // path of the launcher stub
+  int calls(const std::string& tool) const;        // lines in the log
+  std::string launcher() const;                    // path of the launcher stub
   // What the tool prints for this first argument instead of its default.
   void answer(const std::string& tool, const std::string& name, const std::string& text);
   // Seconds the tool waits before it answers.
   void delay(const std::string& tool, double seconds);
   // Wall-clock start of every call so far.
   std::vector<double> starts(const std::string& tool) const;
+
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;

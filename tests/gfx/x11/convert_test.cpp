@@ -39,8 +39,8 @@ int target_bytes(int visual) { return visual == 8 ? 1 : visual <= 16 ? 2 : visua
 
 // Writes the expected bytes of one pixel; care[i] is false where the visual
 // leaves a byte undefined (the unused byte of 32-bit pixels).
-void target_pixel(int depth, int visual, bool red_low, const uint8_t* src, const Rgb& c, uint8_t* out,
-                  bool* care) {
+void target_pixel(int depth, int visual, bool red_low, const uint8_t* src, const Rgb& c,
+                  uint8_t* out, bool* care) {
   const uint32_t first = red_low ? c.b : c.r;  // channel in the high field
   const uint32_t last = red_low ? c.r : c.b;   // channel in the low field
   uint32_t v = 0;
@@ -73,8 +73,8 @@ struct Case {
 };
 
 std::string case_name(const testing::TestParamInfo<Case>& info) {
-  return "depth" + std::to_string(info.param.depth) + "_visual" + std::to_string(info.param.visual) +
-         (info.param.red_low ? "_red_low" : "_red_high");
+  return "depth" + std::to_string(info.param.depth) + "_visual" +
+         std::to_string(info.param.visual) + (info.param.red_low ? "_red_low" : "_red_high");
 }
 
 class ConverterTable : public testing::TestWithParam<Case> {};
@@ -91,9 +91,9 @@ TEST_P(ConverterTable, ConvertsDirtyRowsOnly) {
   uint32_t palette[256];
   for (uint32_t& e : palette) e = rng() & 0xFFFFFF;
 
-  const Geometry geometries[] = {{1, 3, 1, 0, 0, 0}, {2, 2, 1, 0, 3, 1}, {3, 4, 1, 2, 1, 3},
-                                 {4, 3, 2, 0, 0, 0}, {5, 5, 1, 4, 2, 1}, {6, 2, 1, 0, 0, 2},
-                                 {7, 4, 3, 0, 5, 1}, {8, 3, 1, 8, 0, 0}, {9, 3, 1, 0, 1, 3},
+  const Geometry geometries[] = {{1, 3, 1, 0, 0, 0},  {2, 2, 1, 0, 3, 1}, {3, 4, 1, 2, 1, 3},
+                                 {4, 3, 2, 0, 0, 0},  {5, 5, 1, 4, 2, 1}, {6, 2, 1, 0, 0, 2},
+                                 {7, 4, 3, 0, 5, 1},  {8, 3, 1, 8, 0, 0}, {9, 3, 1, 0, 1, 3},
                                  {37, 4, 1, 0, 2, 1}, {67, 3, 2, 4, 3, 0}};
   for (const Geometry& g : geometries) {
     SCOPED_TRACE("width " + std::to_string(g.width) + " scanline " + std::to_string(g.scanline));
@@ -120,7 +120,8 @@ TEST_P(ConverterTable, ConvertsDirtyRowsOnly) {
           const uint8_t* src = page.data() + size_t(y) * pitch + size_t(x) * sb;
           uint8_t out[4];
           bool cares[4] = {};
-          target_pixel(k.depth, k.visual, k.red_low, src, source_pixel(k.depth, src, palette), out, cares);
+          target_pixel(k.depth, k.visual, k.red_low, src, source_pixel(k.depth, src, palette), out,
+                       cares);
           for (int i = 0; i < tb; ++i) {
             expected[row + size_t(x) * tb + i] = out[i];
             care[row + size_t(x) * tb + i] = cares[i];
@@ -129,7 +130,8 @@ TEST_P(ConverterTable, ConvertsDirtyRowsOnly) {
       }
     }
 
-    const ConvertSource source{page.data(), pitch, g.width, g.height, g.scanline, dirty.data(), palette, lookup};
+    const ConvertSource source{page.data(), pitch,        g.width, g.height,
+                               g.scanline,  dirty.data(), palette, lookup};
     convert(source, target, target_pitch);
     for (size_t i = 0; i < buffer.size(); ++i) {
       if (!care[i]) continue;
@@ -154,7 +156,8 @@ INSTANTIATE_TEST_SUITE_P(AllFormats, ConverterTable, testing::ValuesIn(all_cases
 
 // Converts one row of pixels (given as 32-bit, 16-bit or 8-bit values) and
 // returns the target row bytes.
-std::vector<uint8_t> convert_row(int depth, int visual, bool red_low, const std::vector<uint32_t>& pixels) {
+std::vector<uint8_t> convert_row(int depth, int visual, bool red_low,
+                                 const std::vector<uint32_t>& pixels) {
   uint32_t lookup[512];
   const Converter convert = converter_choose(depth, visual, red_low, lookup);
   EXPECT_NE(convert, nullptr);
@@ -217,7 +220,7 @@ TEST(ConverterPixels, SixteenBitWidthSevenOnTwentyFour) {
 
 TEST(ConverterChoice, UnsupportedCombinationsGiveNone) {
   uint32_t lookup[512];
-  const int combos[][2] = {{16, 8}, {15, 8}, {32, 8}, {24, 8}, {8, 12}, {8, 4}, {8, 0},
+  const int combos[][2] = {{16, 8}, {15, 8}, {32, 8},  {24, 8},  {8, 12},  {8, 4},  {8, 0},
                            {3, 32}, {0, 16}, {12, 24}, {64, 32}, {32, 64}, {32, -1}};
   for (const auto& c : combos)
     for (bool red_low : {false, true})

@@ -208,16 +208,20 @@ TEST_F(X11Window, SetWindowPositionMovesTheFrame) {
 TEST_F(X11Window, ShapedWindowCutsOutTheTransparentColour) {
   XInternAtom(server->display(), "_MOTIF_WM_HINTS", False);  // as a window manager would
   open(64, 32, 32, SCREEN_SHAPED);
-  EXPECT_TRUE(locked([] { return (x11.flags & (SCREEN_NO_FRAME | SCREEN_FIXED)) == (SCREEN_NO_FRAME | SCREEN_FIXED); }));
+  EXPECT_TRUE(locked([] {
+    return (x11.flags & (SCREEN_NO_FRAME | SCREEN_FIXED)) == (SCREEN_NO_FRAME | SCREEN_FIXED);
+  }));
   screen_lock();
   fill_rows32(0, 32, 0xFFFF00FF);
   ScreenContext* s = screen_context;
   for (int y = 4; y < 12; y++)
-    for (int x = 9; x < 20; x++) reinterpret_cast<uint32_t*>(s->visible_pixels + y * s->pitch)[x] = 0xFF00FF00;
+    for (int x = 9; x < 20; x++)
+      reinterpret_cast<uint32_t*>(s->visible_pixels + y * s->pitch)[x] = 0xFF00FF00;
   screen_unlock(-1, -1);
   auto shape_is_block = [&] {
     int count = 0, ordering = 0;
-    XRectangle* r = XShapeGetRectangles(server->display(), x11.draw_window, ShapeBounding, &count, &ordering);
+    XRectangle* r =
+        XShapeGetRectangles(server->display(), x11.draw_window, ShapeBounding, &count, &ordering);
     bool block = count == 1 && r[0].x == 9 && r[0].y == 4 && r[0].width == 11 && r[0].height == 8;
     if (r) XFree(r);
     return block;
@@ -229,8 +233,8 @@ TEST_F(X11Window, ShapedWindowCutsOutTheTransparentColour) {
   int format;
   unsigned long items, after;
   unsigned char* data = nullptr;
-  ASSERT_EQ(XGetWindowProperty(server->display(), x11.draw_window, motif, 0, 5, False, motif, &type, &format,
-                               &items, &after, &data),
+  ASSERT_EQ(XGetWindowProperty(server->display(), x11.draw_window, motif, 0, 5, False, motif, &type,
+                               &format, &items, &after, &data),
             Success);
   ASSERT_EQ(items, 5u);
   const long* hints = reinterpret_cast<const long*>(data);
@@ -320,7 +324,8 @@ TEST_F(X11Depth16, SixteenBitPageIsCopied) {
   screen_lock();
   ScreenContext* s = screen_context;
   for (int y = 0; y < 50; y++)
-    for (int x = 0; x < 100; x++) reinterpret_cast<uint16_t*>(s->visible_pixels + y * s->pitch)[x] = 0x07E0;
+    for (int x = 0; x < 100; x++)
+      reinterpret_cast<uint16_t*>(s->visible_pixels + y * s->pitch)[x] = 0x07E0;
   screen_unlock(-1, -1);
   EXPECT_TRUE(window_shows(99, 49, 0x07E0));
 }

@@ -18,7 +18,9 @@ class X11FullScreen : public X11Suite {
     server->tap(XK_Return);
     server->key(XK_Alt_L, false);
   }
-  bool full() { return locked([] { return (x11.flags & SCREEN_FULLSCREEN) != 0; }); }
+  bool full() {
+    return locked([] { return (x11.flags & SCREEN_FULLSCREEN) != 0; });
+  }
   bool viewable(Window w) {
     XWindowAttributes a;
     return XGetWindowAttributes(server->display(), w, &a) && a.map_state == IsViewable;
@@ -51,7 +53,8 @@ TEST_F(X11FullScreen, AltEnterIntoFullScreenAndBack) {
   EXPECT_EQ(parent_of(x11.draw_window), x11.full_window);
   EXPECT_FALSE(viewable(x11.frame_window));
   int32_t x, y, wheel, buttons, clip = 0;
-  EXPECT_TRUE(wait_until([&] { return mouse_read(&x, &y, &wheel, &buttons, &clip) == 0 && clip == 1; }));
+  EXPECT_TRUE(
+      wait_until([&] { return mouse_read(&x, &y, &wheel, &buttons, &clip) == 0 && clip == 1; }));
   EXPECT_EQ(key_read(), "");  // the toggle posts no key
   screen_lock();
   fill_rows32(0, 480, 0xFF335577);
@@ -90,7 +93,8 @@ TEST_F(X11FullScreen, OpensInFullScreen) {
   screen_unlock(-1, -1);
   EXPECT_TRUE(window_shows(320, 240, 0x445566));
   int32_t x, y, wheel, buttons, clip = 0;
-  EXPECT_TRUE(wait_until([&] { return mouse_read(&x, &y, &wheel, &buttons, &clip) == 0 && clip == 1; }));
+  EXPECT_TRUE(
+      wait_until([&] { return mouse_read(&x, &y, &wheel, &buttons, &clip) == 0 && clip == 1; }));
   EXPECT_EQ(x, 320);
   EXPECT_EQ(y, 240);
   screen_close();
@@ -149,26 +153,32 @@ TEST_F(X11Managed, FocusedWhenMappedAndClosedByTheManager) {
   XSync(d, False);
   ASSERT_TRUE(wait_event(events, EVENT_CLOSE, INT32_MIN, 10000));
   EXPECT_EQ(key_read(), "\xFFk");
-  EXPECT_FALSE(locked([] { return (x11.flags & SCREEN_FULLSCREEN) != 0; }));  // the frame kept its size
+  EXPECT_FALSE(
+      locked([] { return (x11.flags & SCREEN_FULLSCREEN) != 0; }));  // the frame kept its size
 }
 
 TEST_F(X11Managed, OnTopAsksTheManagerToKeepItAbove) {
   open(200, 100, 32, SCREEN_ON_TOP, "Oben");
   Display* d = server->display();
-  Atom state = XInternAtom(d, "_NET_WM_STATE", False), above = XInternAtom(d, "_NET_WM_STATE_ABOVE", False);
-  EXPECT_TRUE(wait_until([&] {
-    Atom type;
-    int format;
-    unsigned long count = 0, after;
-    unsigned char* data = nullptr;
-    bool found = false;
-    if (XGetWindowProperty(d, x11.frame_window, state, 0, 32, False, XA_ATOM, &type, &format, &count, &after,
-                           &data) == Success && data) {
-      for (unsigned long i = 0; i < count; i++) found |= reinterpret_cast<Atom*>(data)[i] == above;
-      XFree(data);
-    }
-    return found;
-  }, 10000));
+  Atom state = XInternAtom(d, "_NET_WM_STATE", False),
+       above = XInternAtom(d, "_NET_WM_STATE_ABOVE", False);
+  EXPECT_TRUE(wait_until(
+      [&] {
+        Atom type;
+        int format;
+        unsigned long count = 0, after;
+        unsigned char* data = nullptr;
+        bool found = false;
+        if (XGetWindowProperty(d, x11.frame_window, state, 0, 32, False, XA_ATOM, &type, &format,
+                               &count, &after, &data) == Success &&
+            data) {
+          for (unsigned long i = 0; i < count; i++)
+            found |= reinterpret_cast<Atom*>(data)[i] == above;
+          XFree(data);
+        }
+        return found;
+      },
+      10000));
 }
 
 }  // namespace

@@ -136,10 +136,12 @@ TEST_F(X11Input, HeldKeyRepeatsWithoutReleases) {
   XAutoRepeatOn(d);
   XSync(d, False);
   server->key(XK_b, true);
-  bool repeated = wait_until([&] {
-    for (const ScreenEvent& e : take_events()) events.push_back(e);
-    return count_events(events, EVENT_KEY_REPEAT) >= 3;
-  }, 5000);
+  bool repeated = wait_until(
+      [&] {
+        for (const ScreenEvent& e : take_events()) events.push_back(e);
+        return count_events(events, EVENT_KEY_REPEAT) >= 3;
+      },
+      5000);
   server->key(XK_b, false);
   XkbSetAutoRepeatRate(d, XkbUseCoreKbd, delay, interval);
   ASSERT_TRUE(repeated) << "the server sent no auto-repeat";
@@ -163,15 +165,18 @@ TEST_F(X11Input, CloseBoxGivesItsKeyAndAnEvent) {
 TEST_F(X11Input, MouseInsideAndOutside) {
   server->move_pointer(30, 40);
   int32_t x = 0, y = 0, wheel = 0, buttons = 0, clip = 0;
-  ASSERT_TRUE(wait_until([&] { return mouse_read(&x, &y, &wheel, &buttons, &clip) == 0 && x == 30; }));
+  ASSERT_TRUE(
+      wait_until([&] { return mouse_read(&x, &y, &wheel, &buttons, &clip) == 0 && x == 30; }));
   EXPECT_EQ(y, 40);
   EXPECT_EQ(buttons, 0);
   EXPECT_EQ(clip, 0);
   server->button(3, true);
-  EXPECT_TRUE(wait_until([&] { return mouse_read(&x, &y, &wheel, &buttons, &clip) == 0 && buttons == 2; }));
+  EXPECT_TRUE(
+      wait_until([&] { return mouse_read(&x, &y, &wheel, &buttons, &clip) == 0 && buttons == 2; }));
   server->button(3, false);
   server->button(1, true);
-  EXPECT_TRUE(wait_until([&] { return mouse_read(&x, &y, &wheel, &buttons, &clip) == 0 && buttons == 1; }));
+  EXPECT_TRUE(
+      wait_until([&] { return mouse_read(&x, &y, &wheel, &buttons, &clip) == 0 && buttons == 1; }));
   server->button(1, false);
 
   server->move_pointer(700, 500);
@@ -190,9 +195,11 @@ TEST_F(X11Input, SetMouseWarpsClampsAndConfines) {
   int32_t x = 0, y = 0, wheel, buttons, clip = -1;
   ASSERT_TRUE(wait_until([&] { return mouse_read(&x, &y, nullptr, nullptr, nullptr) == 0; }));
   console_hooks.set_mouse(50, 60, 1, -1);
-  EXPECT_TRUE(wait_until([&] { return mouse_read(&x, &y, nullptr, nullptr, nullptr) == 0 && x == 50 && y == 60; }));
+  EXPECT_TRUE(wait_until(
+      [&] { return mouse_read(&x, &y, nullptr, nullptr, nullptr) == 0 && x == 50 && y == 60; }));
   console_hooks.set_mouse(5000, INT32_MIN, -1, 1);  // x clamped, y kept, confined
-  EXPECT_TRUE(wait_until([&] { return mouse_read(&x, &y, &wheel, &buttons, &clip) == 0 && x == 319; }));
+  EXPECT_TRUE(
+      wait_until([&] { return mouse_read(&x, &y, &wheel, &buttons, &clip) == 0 && x == 319; }));
   EXPECT_EQ(y, 60);
   EXPECT_EQ(clip, 1);
   server->move_pointer(900, 700);  // the grab keeps the pointer inside

@@ -33,19 +33,21 @@ TEST(KeysymTable, RowsOfTheKeyboard) {
   const char* rows[] = {"1234567890", "qwertyuiop", "asdfghjkl", "zxcvbnm"};
   const int first[] = {0x02, 0x10, 0x1E, 0x2C};
   for (int r = 0; r < 4; r++)
-    for (int i = 0; rows[r][i]; i++) EXPECT_EQ(keysym_scan(uint64_t(rows[r][i])), first[r] + i) << rows[r][i];
+    for (int i = 0; rows[r][i]; i++)
+      EXPECT_EQ(keysym_scan(uint64_t(rows[r][i])), first[r] + i) << rows[r][i];
   for (int f = 0; f < 10; f++) EXPECT_EQ(keysym_scan(XK_F1 + uint64_t(f)), 0x3B + f);
 }
 
 // Every key of the cursor block and the function row posts 255 and its own
 // scan code; the lock keys and the keypad's plus and minus post nothing.
 TEST(ExtendedKeys, CodesAgreeWithTheScanCodes) {
-  for (uint64_t sym : {XK_F1, XK_F5, XK_F10, XK_Home, XK_Up, XK_Prior, XK_Left, XK_KP_Begin, XK_Right, XK_End,
-                       XK_Down, XK_Next, XK_Insert, XK_Delete}) {
+  for (uint64_t sym : {XK_F1, XK_F5, XK_F10, XK_Home, XK_Up, XK_Prior, XK_Left, XK_KP_Begin,
+                       XK_Right, XK_End, XK_Down, XK_Next, XK_Insert, XK_Delete}) {
     int32_t scan = keysym_scan(sym);
     EXPECT_EQ(extended_key(scan), (scan << 8) | 0xFF) << std::hex << sym;
   }
-  for (uint64_t sym : {XK_Num_Lock, XK_Scroll_Lock, XK_KP_Subtract, XK_KP_Add, XK_F11, XK_F12, XK_Shift_L})
+  for (uint64_t sym :
+       {XK_Num_Lock, XK_Scroll_Lock, XK_KP_Subtract, XK_KP_Add, XK_F11, XK_F12, XK_Shift_L})
     EXPECT_EQ(extended_key(keysym_scan(sym)), 0) << std::hex << sym;
   EXPECT_EQ(extended_key(58), 0);
   EXPECT_EQ(extended_key(84), 0);

@@ -65,10 +65,12 @@ inline bool wait_event(std::vector<ScreenEvent>& seen, int32_t type, int32_t a =
       if (e.type == type && (a == INT32_MIN || e.a == a)) return true;
     return false;
   };
-  return wait_until([&] {
-    for (const ScreenEvent& e : take_events()) seen.push_back(e);
-    return has();
-  }, timeout_ms);
+  return wait_until(
+      [&] {
+        for (const ScreenEvent& e : take_events()) seen.push_back(e);
+        return has();
+      },
+      timeout_ms);
 }
 
 inline int count_events(const std::vector<ScreenEvent>& seen, int32_t type) {
@@ -140,7 +142,8 @@ class X11Suite : public ::testing::Test {
 
   // Opens a screen with the X11 driver. The focus flag outlives screens; each
   // test's window earns it afresh.
-  void open(int width, int height, int depth = 32, int32_t flags = 0, const char* title = "tandrel-test") {
+  void open(int width, int height, int depth = 32, int32_t flags = 0,
+            const char* title = "tandrel-test") {
     x11_focus = false;
     screen_set_title(title);
     ASSERT_EQ(screen_open(width, height, depth, 1, flags, 0), 0);
