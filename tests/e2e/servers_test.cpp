@@ -135,24 +135,30 @@ class Servers : public testing::Test {
   }
 
   // Holds the left button on beta's "Neuladen" until beta is scanned again.
+  // A second press when the first is not seen: under Xwayland a synthetic
+  // press now and then reaches no window while the compositor moves focus.
   testing::AssertionResult reloadBeta(Hosts& hosts) {
     int before = hosts.scans("beta.test");
-    auto [left, top] = origin();
-    x->move_pointer(left + 50, top + 210);
-    x->button(1, true);
-    bool scanned = wait_until([&] { return hosts.scans("beta.test") > before; }, 10000);
-    // Where the server had the pointer and the focus, should it not be seen.
-    Window root, child, focus;
-    int rootX, rootY, winX, winY, revert;
-    unsigned int mask;
-    XQueryPointer(x->display(), window, &root, &child, &rootX, &rootY, &winX, &winY, &mask);
-    XGetInputFocus(x->display(), &focus, &revert);
-    x->button(1, false);
-    park();
-    if (scanned) return testing::AssertionSuccess();
-    return testing::AssertionFailure()
-           << "no scan; pointer at (" << winX << ", " << winY << ") in the window " << std::hex
-           << window << ", buttons " << mask << ", focus " << focus;
+    testing::AssertionResult result = testing::AssertionFailure();
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      auto [left, top] = origin();
+      x->move_pointer(left + 50, top + 210);
+      x->button(1, true);
+      bool scanned = wait_until([&] { return hosts.scans("beta.test") > before; }, 5000);
+      // Where the server had the pointer and the focus, should it not be seen.
+      Window root, child, focus;
+      int rootX, rootY, winX, winY, revert;
+      unsigned int mask;
+      XQueryPointer(x->display(), window, &root, &child, &rootX, &rootY, &winX, &winY, &mask);
+      XGetInputFocus(x->display(), &focus, &revert);
+      x->button(1, false);
+      park();
+      if (scanned) return testing::AssertionSuccess();
+      result = testing::AssertionFailure()
+               << "no scan; pointer at (" << winX << ", " << winY << ") in the window " << std::hex
+               << window << ", buttons " << mask << ", focus " << focus;
+    }
+    return result;
   }
 
   void altEnter() {
