@@ -12,6 +12,13 @@ constexpr uint16_t dashed = 0xFF00;  // style of the newest value's line
 
 constexpr int newest = latencySlots - 1;
 
+// The graph's field, relative to the panel's top: the edge line at x 400, the
+// white field from x 401 and row 1 to row 196, which is also the zero line,
+// the largest sample 190 rows above it, the scale labels at x 405.
+constexpr int32_t edgeX = 400, fieldLeft = 401, fieldTop = 1, baseLine = 196;
+constexpr double scaleHeight = 190;
+constexpr int32_t scaleLabelX = 405, valueLabelX = 735;
+
 int64_t sampleX(int k) { return 3 * k + 450; }
 
 // A sample is good when it answered within 20 ms; missing (0) is bad.
@@ -23,7 +30,7 @@ void tooltip(const HostRecord& host, int32_t t) {
     if (host.latency[k] == 0) continue;
     if (!(sampleX(k) - 2 < mouseX && mouseX < sampleX(k) + 2)) continue;
     float x = float(sampleX(k));
-    drawSegment(x, float(t), x, float(t + 196), separatorGrey);
+    drawSegment(x, float(t), x, float(t + baseLine), separatorGrey);
     int64_t n = int64_t(host.timeStamps[k].size());
     // Sized for the time stamp; the value above it may be wider.
     fillBox(float(mouseX + 10), float(mouseY - 2), float(mouseX + 8 * n + 14), float(mouseY + 30),
@@ -37,8 +44,9 @@ void tooltip(const HostRecord& host, int32_t t) {
 }  // namespace
 
 void drawGraphFrame(const HostRecord&, int32_t top) {
-  drawSegment(400, float(top), 400, float(top + 197), separatorGrey);
-  fillBox(401, float(top + 1), float(screenWidth), float(top + 196), graphBackground);
+  drawSegment(edgeX, float(top), edgeX, float(top + baseLine + 1), separatorGrey);
+  fillBox(fieldLeft, float(top + fieldTop), float(screenWidth), float(top + baseLine),
+          graphBackground);
 }
 
 void drawGraph(const HostRecord& host, int32_t top) {
@@ -48,18 +56,18 @@ void drawGraph(const HostRecord& host, int32_t top) {
     if (latency[k] > m) m = latency[k];
 
   setTextColor(graphLabels);
-  drawLabel(405, float(top + 182), "0 ms");
-  drawLabel(405, float(top + 2), formatNumber(m, "0.#") + " ms");
+  drawLabel(scaleLabelX, float(top + 182), "0 ms");
+  drawLabel(scaleLabelX, float(top + 2), formatNumber(m, "0.#") + " ms");
 
   // Without a sample above 0 there is no scale: no value line, label or curve.
   if (m > 0) {
-    double s = 190 / m;
-    double base = top + 196;
+    double s = scaleHeight / m;
+    double base = top + baseLine;
     auto y = [&](double v) { return toCoordinate(base - s * v); };
 
     float yc = y(latency[newest]);
-    drawSegment(401, yc, 800, yc, separatorGrey, dashed);
-    drawLabel(735, yc, formatNumber(latency[newest], "0.##") + " ms");
+    drawSegment(fieldLeft, yc, float(screenWidth), yc, separatorGrey, dashed);
+    drawLabel(valueLabelX, yc, formatNumber(latency[newest], "0.##") + " ms");
 
     for (int k = 2; k <= newest; ++k)
       drawSegment(float(sampleX(k)), y(latency[k]), float(sampleX(k) - 3), y(latency[k - 1]),
