@@ -57,8 +57,6 @@ void endOnStopSignals() {
   for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
-int stopSignal() { return stopSignalSeen; }
-
 void closeWindow() {
   screen_close();
   if (stopSignalSeen) raise(stopSignalSeen);

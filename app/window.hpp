@@ -24,5 +24,3 @@ void closeWindow();
 // so that the screen is closed (and a switched display mode given back) before
 // the signal ends the process; a second signal ends it at once.
 void endOnStopSignals();
-// The stop signal that arrived, 0 while none has.
-int stopSignal();
