@@ -30,36 +30,17 @@ int init_b(const char*, int32_t, int32_t, int32_t, int32_t r, int32_t f) {
 }
 void exit_a() { calls.push_back("exit A"); }
 void exit_b() { calls.push_back("exit B"); }
-const DisplayDriver driver_a = {.name = "A",
-                                .init = init_a,
-                                .exit = exit_a,
-                                .lock = nullptr,
-                                .unlock = nullptr,
-                                .set_palette = nullptr,
-                                .wait_vsync = nullptr,
-                                .get_mouse = nullptr,
-                                .set_mouse = nullptr,
-                                .set_window_title = nullptr,
-                                .set_window_pos = nullptr,
-                                .fetch_modes = nullptr,
-                                .flip = nullptr,
-                                .poll = nullptr,
-                                .desktop = nullptr};
-const DisplayDriver driver_b = {.name = "B",
-                                .init = init_b,
-                                .exit = exit_b,
-                                .lock = nullptr,
-                                .unlock = nullptr,
-                                .set_palette = nullptr,
-                                .wait_vsync = nullptr,
-                                .get_mouse = nullptr,
-                                .set_mouse = nullptr,
-                                .set_window_title = nullptr,
-                                .set_window_pos = nullptr,
-                                .fetch_modes = nullptr,
-                                .flip = nullptr,
-                                .poll = nullptr,
-                                .desktop = nullptr};
+// A driver with only init and exit; the other operations stay empty.
+DisplayDriver recording_driver(const char* name, decltype(DisplayDriver::init) init,
+                               decltype(DisplayDriver::exit) exit) {
+  DisplayDriver driver{};
+  driver.name = name;
+  driver.init = init;
+  driver.exit = exit;
+  return driver;
+}
+const DisplayDriver driver_a = recording_driver("A", init_a, exit_a);
+const DisplayDriver driver_b = recording_driver("B", init_b, exit_b);
 const DisplayDriver* const two_drivers[] = {&driver_a, &driver_b, nullptr};
 
 class DriverChoice : public ::testing::Test {
