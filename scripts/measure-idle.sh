@@ -23,13 +23,6 @@ seconds="${SECONDS_MEASURED:-20}"
 # shellcheck source=private-x.sh
 source "$root/scripts/private-x.sh"
 work="$(mktemp -d)"
-pid=""
-finish() {
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
-  stop_private_x
-  rm -rf "$work"
-}
-trap finish EXIT
 
 mkdir -p "$work/static" "$work/live"
 for kind in static live; do

@@ -1,8 +1,18 @@
 # Sourced by the run, screenshot and measuring scripts: a private Xvfb with
 # openbox, the screenshot tool, and waiting for the monitor's window.
-# Everything started here is stopped again by stop_private_x (set as trap).
+# On exit the script's monitor ($pid, when set) is killed, everything
+# started here stopped and the script's scratch folder ($work, when set)
+# removed.
 
 private_x_pids=()
+pid=""
+work=""
+end_private_run() {
+  [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
+  stop_private_x
+  [ -z "$work" ] || rm -rf "$work"
+}
+trap end_private_run EXIT
 
 # start_private_x [WIDTHxHEIGHT [tcp]]: Xvfb on a free display, openbox on
 # it, DISPLAY exported; with tcp the server also listens on TCP and DISPLAY

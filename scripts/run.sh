@@ -13,12 +13,6 @@ fi
 
 # shellcheck source=private-x.sh
 source "$root/scripts/private-x.sh"
-pid=""
-finish() {
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
-  stop_private_x
-}
-trap finish EXIT
 tool="$(build_screenshot_tool "$root" "$root/build")"
 start_private_x 1024x768
 echo "No DISPLAY: running the monitor on a private X server ($DISPLAY) for a few seconds."

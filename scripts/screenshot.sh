@@ -15,17 +15,10 @@ out="$root/docs/screenshot.png"
 
 # shellcheck source=private-x.sh
 source "$root/scripts/private-x.sh"
-stubs="$(mktemp -d)"
-pid=""
-finish() {
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
-  stop_private_x
-  rm -rf "$stubs"
-}
-trap finish EXIT
+work="$(mktemp -d)"
 tool="$(build_screenshot_tool "$root" "$build")"
 
-cat >"$stubs/nslookup" <<'STUB'
+cat >"$work/nslookup" <<'STUB'
 #!/bin/bash
 printf 'Server:\t\t127.0.0.53\nAddress:\t127.0.0.53#53\n\n'
 case "$1" in
@@ -34,7 +27,7 @@ case "$1" in
   *) printf 'Non-authoritative answer:\nName:\t%s\nAddress: 127.0.0.1\n\n' "$1" ;;
 esac
 STUB
-cat >"$stubs/nmap" <<'STUB'
+cat >"$work/nmap" <<'STUB'
 #!/bin/bash
 now="$(date '+%Y-%m-%d %H:%M %Z')"
 printf 'Starting Nmap 7.93 ( https://nmap.org ) at %s\n' "$now"
@@ -50,7 +43,7 @@ case "$1" in
 esac
 printf '\nNmap done: 1 IP address (1 host up) scanned in 0.07 seconds\n'
 STUB
-cat >"$stubs/ping" <<'STUB'
+cat >"$work/ping" <<'STUB'
 #!/bin/bash
 # Loopback answers in 30 to 90 microseconds, now and then a slower one.
 t=$((30 + RANDOM % 60))
@@ -62,11 +55,11 @@ printf -- '--- %s ping statistics ---\n' "$1"
 printf '1 packets transmitted, 1 received, 0%% packet loss, time 0ms\n'
 printf 'rtt min/avg/max/mdev = %s/%s/%s/0.000 ms\n' "$ms" "$ms" "$ms"
 STUB
-chmod +x "$stubs"/*
+chmod +x "$work"/*
 
 start_private_x 1024x768
 cd "$root/examples"
-PATH="$stubs:$PATH" "$build/tandrel" &
+PATH="$work:$PATH" "$build/tandrel" &
 pid=$!
 title="Zeige 2 Server"
 wait_for_window "$title" 30 || { echo "the window did not appear" >&2; exit 1; }

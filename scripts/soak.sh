@@ -37,13 +37,6 @@ rss_margin_kb=4096
 # shellcheck source=private-x.sh
 source "$root/scripts/private-x.sh"
 work="$(mktemp -d)"
-pid=""
-finish() {
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
-  stop_private_x
-  rm -rf "$work"
-}
-trap finish EXIT
 
 mkdir "$work/bin" "$work/down"
 # Each stub logs "tool host" to calls.log; a host is down while down/HOST exists.
