@@ -2,6 +2,8 @@
 // of it: tools missing or never ending, the X server killed, the window
 // manager restarted, and a tandrel.cfg that cannot be read or holds garbage.
 // Only stub tools run here; the hosts are names the stubs answer for.
+#include <filesystem>
+
 #include "e2e/faults_fixture.hpp"
 #include "lab/window_pixels.hpp"
 
@@ -244,9 +246,10 @@ TEST_F(WindowManaged, WindowManagerKilledAndStartedAgainKeepsTheWindow) {
 // with hosts a sane window.
 
 // Runs tandrel in folder without a display; its exit status (-1: still running after 10 s).
-int runWithoutDisplay(const ScratchDir& folder, const std::vector<std::string>& prefix = {}) {
+int runWithoutDisplay(const ScratchDir& folder, const std::vector<std::string>& prefix = {},
+                      const std::string& exe = TANDREL_EXE) {
   std::vector<std::string> argv = prefix;
-  argv.push_back(TANDREL_EXE);
+  argv.push_back(exe);
   ChildProcess program;
   if (!program.start(argv, folder.path(), environmentWith({}, {"DISPLAY", "ZORGFX"}),
                      {folder.file("stdout"), folder.file("stderr")}))
@@ -258,18 +261,24 @@ TEST(ConfigurationFaults, UnreadableFileEndsWithAMessageNamingIt) {
   StubTools tools;
   ScratchDir folder;
   folder.write("tandrel.cfg", "terminal=true\nalpha.test\n", 0000);
-  // Root reads any file: run as nobody then. The folder must let nobody in.
+  // Root reads any file: run as nobody then. The folder must let nobody in,
+  // and nobody may not reach a build folder inside a private one: a copy of
+  // the program in the open folder is run.
   std::vector<std::string> prefix;
+  std::string exe = TANDREL_EXE;
   if (geteuid() == 0) {
     if (findProgram("setpriv").empty()) GTEST_SKIP() << "running as root without setpriv";
     prefix = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
     chmod(folder.path().c_str(), 0755);
+    exe = folder.file("tandrel");
+    std::error_code error;
+    ASSERT_TRUE(std::filesystem::copy_file(TANDREL_EXE, exe, error)) << error.message();
+    chmod(exe.c_str(), 0755);
     std::vector<std::string> probe = prefix;
-    probe.insert(probe.end(), {"test", "-x", TANDREL_EXE});
-    if (lab::runCommand(probe) != 0)
-      GTEST_SKIP() << "nobody may not run " << TANDREL_EXE << " here";
+    probe.insert(probe.end(), {"test", "-x", exe});
+    if (lab::runCommand(probe) != 0) GTEST_SKIP() << "nobody may not run " << exe << " here";
   }
-  EXPECT_EQ(runWithoutDisplay(folder, prefix), 1);
+  EXPECT_EQ(runWithoutDisplay(folder, prefix, exe), 1);
   std::string errors = folder.read("stderr");
   EXPECT_NE(errors.find("tandrel.cfg"), std::string::npos) << errors;
   EXPECT_NE(errors.find("nicht lesbar"), std::string::npos) << errors;
