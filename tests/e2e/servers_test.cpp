@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <utility>
@@ -220,12 +219,9 @@ TEST_F(Servers, XwaylandShowsTheFrameTakesAClickSurvivesFullScreenAndClosesFromT
   if (!XServer::available(options.kind)) GTEST_SKIP() << "no sway, Xwayland, xhost or setpriv";
   ASSERT_TRUE(startServer(options));
   Hosts hosts(3);
-  // Run as nobody, who may not reach a build folder inside a private one:
-  // a copy in the hosts' folder, which is open to all.
-  exe = hosts.folder.file("tandrel");
-  std::error_code error;
-  ASSERT_TRUE(std::filesystem::copy_file(TANDREL_EXE, exe, error)) << error.message();
-  chmod(exe.c_str(), 0755);
+  // Run as nobody: a copy in the hosts' folder.
+  exe = hosts.folder.openCopy(TANDREL_EXE);
+  ASSERT_NE(exe, "");
   std::vector<std::string> probe = x->client_prefix();
   probe.insert(probe.end(), {"test", "-x", exe});
   if (lab::runCommand(probe) != 0) GTEST_SKIP() << "nobody may not run " << exe << " here";

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -39,4 +40,13 @@ std::string ScratchDir::read(const std::string& name) const {
 
 bool ScratchDir::exists(const std::string& name) const {
   return access(file(name).c_str(), F_OK) == 0;
+}
+
+std::string ScratchDir::openCopy(const std::string& program) const {
+  const std::string copy = file(std::filesystem::path(program).filename());
+  std::error_code error;
+  if (!std::filesystem::copy_file(program, copy, error)) return "";
+  chmod(copy.c_str(), 0755);
+  chmod(path_.c_str(), 0755);
+  return copy;
 }

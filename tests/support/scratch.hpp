@@ -13,6 +13,10 @@ class ScratchDir {
   void write(const std::string& name, const std::string& contents, int mode = 0644) const;
   std::string read(const std::string& name) const;
   bool exists(const std::string& name) const;
+  // A copy of the program in this folder, both open to everyone: another
+  // user (nobody) may not reach a build folder inside a private one. Empty
+  // when the copy failed.
+  std::string openCopy(const std::string& program) const;
 
  private:
   std::string path_;
