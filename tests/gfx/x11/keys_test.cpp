@@ -57,14 +57,14 @@ TEST(ExtendedKeys, CodesAgreeWithTheScanCodes) {
 TEST(MaskBuilders, TransparentColourPerDepth) {
   uint8_t mask[2];
   const uint8_t row8[9] = {0, 1, 0, 0, 0, 0, 0, 0, 255};
-  mask_builder_for(1)(row8, 9, mask);
+  mask_builder_for(1)(row8, 9, 1, mask);
   EXPECT_EQ(mask[0], 0x02);
   EXPECT_EQ(mask[1], 0x01);
   const uint16_t row16[3] = {0xF81F, 0x0000, 0xF81E};
-  mask_builder_for(2)(reinterpret_cast<const uint8_t*>(row16), 3, mask);
+  mask_builder_for(2)(reinterpret_cast<const uint8_t*>(row16), 3, 1, mask);
   EXPECT_EQ(mask[0], 0x06);
   const uint32_t row32[4] = {0xFFFF00FF, 0x00FF00FF, 0xFFFF00FE, 0xFF000000};
-  mask_builder_for(4)(reinterpret_cast<const uint8_t*>(row32), 4, mask);
+  mask_builder_for(4)(reinterpret_cast<const uint8_t*>(row32), 4, 1, mask);
   EXPECT_EQ(mask[0], 0x0C);  // alpha does not matter
 }
 
