@@ -163,8 +163,7 @@ NetLab::NetLab() {
   }
 
   if (!listen(main_, ftpAddress, 21, false) || !listen(main_, sshAddress, 22, false) ||
-      !listen(main_, ipv6Address, 22, false) ||
-      !listen(peer_, silentAddress, silentPort, true))
+      !listen(main_, ipv6Address, 22, false) || !listen(peer_, silentAddress, silentPort, true))
     return;
   acceptor_ = std::thread([this] { acceptLoop(); });
 
