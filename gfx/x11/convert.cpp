@@ -181,18 +181,21 @@ template <int TargetBytes, class Row>
 void walk_dirty_rows(const ConvertSource& s, int32_t y, uint8_t* target, int32_t target_pitch,
                      Row row) {
   const int32_t repeat = s.scanline_size;
-  const int32_t widen = s.pixel_repeat;
-  const size_t row_bytes = size_t(s.width) * size_t(widen > 1 ? widen : 1) * TargetBytes;
-  for (; y < s.height; ++y) {
-    if (!s.dirty[y]) continue;
-    const uint8_t* src = s.pixels + ptrdiff_t(y) * s.pitch;
-    uint8_t* first = target + ptrdiff_t(y) * repeat * target_pitch;
-    if (widen <= 1) {
-      for (int32_t k = 0; k < repeat; ++k) row(src, first + ptrdiff_t(k) * target_pitch);
-      continue;
+  if (s.pixel_repeat <= 1) {
+    for (; y < s.height; ++y) {
+      if (!s.dirty[y]) continue;
+      const uint8_t* src = s.pixels + ptrdiff_t(y) * s.pitch;
+      for (int32_t k = 0; k < repeat; ++k)
+        row(src, target + (ptrdiff_t(y) * repeat + k) * target_pitch);
     }
-    if (repeat <= 0) continue;
-    row(src, first);
+    return;
+  }
+  const int32_t widen = s.pixel_repeat;
+  const size_t row_bytes = size_t(s.width) * size_t(widen) * TargetBytes;
+  for (; y < s.height && repeat > 0; ++y) {
+    if (!s.dirty[y]) continue;
+    uint8_t* first = target + ptrdiff_t(y) * repeat * target_pitch;
+    row(s.pixels + ptrdiff_t(y) * s.pitch, first);
     widen_row<TargetBytes>(first, s.width, widen);
     for (int32_t k = 1; k < repeat; ++k)
       std::memcpy(first + ptrdiff_t(k) * target_pitch, first, row_bytes);
