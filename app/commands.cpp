@@ -58,6 +58,8 @@ Text lookupCommand(const HostRecord& host) { return withHost(host, "nslookup ", 
 
 Text scanCommand(const HostRecord& host) { return withHost(host, "nmap ", ""); }
 
+Text scanCommand6(const HostRecord& host) { return withHost(host, "nmap -6 ", ""); }
+
 Text pingCommand(const HostRecord& host) { return withHost(host, "ping ", " -c 1"); }
 
 Text ftpCommand(const HostRecord& host) {

@@ -16,6 +16,7 @@ bool hostNameUsable(const HostRecord& host);
 // The command lines run for a host; each is empty when its name may not be used.
 Text lookupCommand(const HostRecord& host);  // nslookup NAME
 Text scanCommand(const HostRecord& host);    // nmap NAME
+Text scanCommand6(const HostRecord& host);   // nmap -6 NAME
 Text pingCommand(const HostRecord& host);    // ping NAME -c 1
 // What the FTP (SSH) button hands to the shell: launcherCommand, a blank and
 // the quoted client command.

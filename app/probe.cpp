@@ -63,9 +63,30 @@ void applyScanLine(HostRecord& host, const Text& line, uint8_t& count) {
   }
 }
 
+namespace {
+
+// Reads one scan into the record; true when it scanned no address at all
+// (nmap without -6 finds none for an IPv6 literal or an IPv6-only name).
+bool runScan(HostRecord& host, const Text& command, uint8_t& count) {
+  StreamHandle scan = openCommandPipe(command, PipeMode::Tool);
+  Text line;
+  bool noAddress = false;
+  while (!atEndOfInput(scan)) {
+    readLine(scan, line);
+    applyScanLine(host, line, count);
+    if (findText(1, line, "Nmap done: 0 IP addresses") != 0) noAddress = true;
+  }
+  closeStream(scan);
+  return noAddress;
+}
+
+}  // namespace
+
 void probeHost(HostRecord& host) {
-  const Text lookupLine = lookupCommand(host), scanLine = scanCommand(host);
-  if (lookupLine.empty() || scanLine.empty()) return;  // a refused name is never probed
+  const Text lookupLine = lookupCommand(host), scanLine = scanCommand(host),
+             scanLine6 = scanCommand6(host);
+  if (lookupLine.empty() || scanLine.empty() || scanLine6.empty())
+    return;  // a refused name is never probed
   Text line;
 
   StreamHandle lookup = openCommandPipe(lookupLine, PipeMode::Tool);
@@ -75,11 +96,7 @@ void probeHost(HostRecord& host) {
   }
   closeStream(lookup);
 
-  StreamHandle scan = openCommandPipe(scanLine, PipeMode::Tool);
+  // The IPv6 scan goes on counting the port lines of the first.
   uint8_t count = 0;
-  while (!atEndOfInput(scan)) {
-    readLine(scan, line);
-    applyScanLine(host, line, count);
-  }
-  closeStream(scan);
+  if (runScan(host, scanLine, count)) runScan(host, scanLine6, count);
 }

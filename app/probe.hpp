@@ -3,7 +3,8 @@
 #include <cstdint>
 #include "app/hosts.hpp"
 
-// Runs "nslookup NAME" then "nmap NAME" and keeps what the rules match.
+// Runs "nslookup NAME" then "nmap NAME", and "nmap -6 NAME" when the first
+// scan found no address, and keeps what the rules match.
 // Clears nothing; a failed tool leaves the fields as they were.
 void probeHost(HostRecord& host);
 

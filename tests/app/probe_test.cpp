@@ -147,6 +147,37 @@ TEST_F(ProbeTest, HostDownThenUpAgain) {
   EXPECT_EQ(host.reachable, 0);
 }
 
+// An IPv6 literal or an IPv6-only name: the plain scan finds no address, so
+// the name is scanned once more with -6, which goes on counting port lines.
+TEST_F(ProbeTest, NoAddressFoundScansAgainWithIpv6) {
+  const struct {
+    const char *name, *scan, *scan6;
+  } cases[] = {{"::1", "nmap-ipv6-literal.txt", "nmap-6-ipv6-literal.txt"},
+               {"epsilon.lab.test", "nmap-aaaa-only.txt", "nmap-6-aaaa-only.txt"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    resetHostTable();
+    const size_t before = stubs.calls("nmap").size();
+    stubs.answer("nmap", std::string("-6 ") + c.name, fixture(c.scan6));
+    probe("", fixture(c.scan), c.name);
+    EXPECT_EQ(host.reachable, 1);
+    EXPECT_EQ(host.portLines[1], "22/tcp open  ssh");
+    const std::vector<StubCall> scans = stubs.calls("nmap");
+    ASSERT_EQ(scans.size(), before + 2);
+    EXPECT_EQ(scans[before].args, std::vector<std::string>{c.name});
+    EXPECT_EQ(scans[before + 1].args, (std::vector<std::string>{"-6", c.name}));
+  }
+  stubs.answer("nmap", "-6 h", portLines(1) + "22/tcp    open   ssh\n");
+  probe("", portLines(7) + "Nmap done: 0 IP addresses (0 hosts up) scanned in 0.03 seconds\n");
+  EXPECT_EQ(host.portLines[7], "1006/tcp open  unknown");
+  EXPECT_EQ(host.portLines[8], "22/tcp    open   ssh");
+  // A host nmap reports down, and an IPv4 host, are scanned once.
+  const size_t before = stubs.calls("nmap").size();
+  probe("", fixture("nmap-down.txt"));
+  probe("", fixture("nmap-three-ports.txt"));
+  EXPECT_EQ(stubs.calls("nmap").size(), before + 2);
+}
+
 TEST_F(ProbeTest, ShorterScanLeavesEarlierLines) {
   probe("", fixture("nmap-twelve-ports.txt"));
   probe("", fixture("nmap-one-port.txt"));

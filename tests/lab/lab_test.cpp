@@ -109,18 +109,19 @@ TEST(Lab, RealToolsInNamespacesShowTheHostsAndFollowTheSilentOneBack) {
   ASSERT_TRUE(net.ok()) << net.error() << "\n" << net.diagnostics();
 
   // The FTP host by its alias, the SSH host by its name, the silent one by
-  // address, and one on lo that answers with every port closed.
+  // address, one on lo that answers with every port closed, and the SSH
+  // host on ::1 by its address and by its AAAA-only name.
   ScratchDir folder;
   folder.write("tandrel.cfg", "terminal=true\n" + ftpAlias + "\n" + sshName +
                                   "\n# the silent host\n" + silentAddress + "\n" + closedAddress +
-                                  "\n");
+                                  "\n" + ipv6Address + "\n" + ipv6Name + "\n");
 
   std::unique_ptr<XServer> x;
   {
     PathFirst wrapper(net.programFolder());  // openbox starts inside the namespace
     XServerOptions options;
     options.window_manager = true;
-    options.height = 900;  // room for four panels
+    options.height = 1300;  // room for six panels
     x = std::make_unique<XServer>(options);
   }
   ASSERT_TRUE(x->ok()) << "no Xvfb with openbox: " << net.diagnostics();
@@ -134,7 +135,7 @@ TEST(Lab, RealToolsInNamespacesShowTheHostsAndFollowTheSilentOneBack) {
   Window window = 0;
   ASSERT_TRUE(
       wait_until(
-          [&] { return (window = x->find_window("Zeige 4 Server")) != 0 || !monitor.running(); },
+          [&] { return (window = x->find_window("Zeige 6 Server")) != 0 || !monitor.running(); },
           60000, 20) &&
       window != 0)
       << "status " << monitor.wait(0) << ": " << folder.read("stderr");
@@ -188,10 +189,17 @@ TEST(Lab, RealToolsInNamespacesShowTheHostsAndFollowTheSilentOneBack) {
       [&] {
         return grab() && greenSample(image, 0, 98) && greenSample(image, 0, 99) &&
                greenSample(image, 0, 100) && greenSample(image, 200, 100) &&
-               greenSample(image, 600, 100);
+               greenSample(image, 600, 100) && greenSample(image, 800, 100) &&
+               greenSample(image, 1000, 100);
       },
       30000, 50))
       << "no three green samples on the FTP host, or none on the others";
+  for (int top : {800, 1000}) {
+    SCOPED_TRACE("SSH host on ::1, scanned again with -6");
+    EXPECT_TRUE(shows(image, 70, top + 67, "22/tcp open  ssh  "));
+    EXPECT_TRUE(showsButton(image, top + 67, "SSH-Client"));
+    EXPECT_EQ(image.count(70, top + 67, 399, top + 195, noticeColour), 0);
+  }
   EXPECT_EQ(image.count(401, 401, 799, 596, good), 0) << "the silent host was pinged";
   EXPECT_TRUE(noticeShown(image, 400));
   EXPECT_EQ(image.count(70, 667, 399, 795, noticeColour), 0);
@@ -224,7 +232,7 @@ TEST(Lab, RealToolsInNamespacesShowTheHostsAndFollowTheSilentOneBack) {
   };
   for (const std::string& q : queries)
     EXPECT_TRUE(endsWith(q, ".lab.test") || endsWith(q, ".127.in-addr.arpa") ||
-                endsWith(q, ".0.203.10.in-addr.arpa"))
+                endsWith(q, ".0.203.10.in-addr.arpa") || endsWith(q, ".ip6.arpa"))
         << q;
 
   x->send_delete_window(window);

@@ -163,7 +163,7 @@ NetLab::NetLab() {
   }
 
   if (!listen(main_, ftpAddress, 21, false) || !listen(main_, sshAddress, 22, false) ||
-      !listen(peer_, silentAddress, silentPort, true))
+      !listen(main_, ipv6Address, 22, false) || !listen(peer_, silentAddress, silentPort, true))
     return;
   acceptor_ = std::thread([this] { acceptLoop(); });
 
@@ -189,6 +189,7 @@ NetLab::NetLab() {
                                         "--host-record=" + sshName + "," + sshAddress,
                                         "--host-record=" + closedName + "," + closedAddress,
                                         "--host-record=" + silentName + "," + silentAddress,
+                                        "--host-record=" + ipv6Name + "," + ipv6Address,
                                         "--cname=" + ftpAlias + "," + ftpName,
                                         "--log-queries",
                                         "--log-facility=" + dir_.file("dns.log")};
@@ -240,16 +241,20 @@ bool NetLab::listen(const std::string& ns, const std::string& address, int port,
   int fd = -1;
   std::string why;
   bool entered = inNamespace(ns, [&] {
-    fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    sockaddr_in a4{};
+    sockaddr_in6 a6{};  // for an address with colons
+    a4.sin_family = AF_INET;
+    a6.sin6_family = AF_INET6;
+    a4.sin_port = a6.sin6_port = htons(uint16_t(port));
+    const bool v6 = inet_pton(AF_INET6, address.c_str(), &a6.sin6_addr) == 1;
+    if (!v6) inet_pton(AF_INET, address.c_str(), &a4.sin_addr);
+    fd = socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     int one = 1;
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     // The silent host's address does not exist yet; the socket waits for it.
     if (freeBind) setsockopt(fd, IPPROTO_IP, IP_FREEBIND, &one, sizeof one);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(uint16_t(port));
-    inet_pton(AF_INET, address.c_str(), &a.sin_addr);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 64) != 0) {
+    sockaddr* a = v6 ? reinterpret_cast<sockaddr*>(&a6) : reinterpret_cast<sockaddr*>(&a4);
+    if (bind(fd, a, v6 ? sizeof a6 : sizeof a4) != 0 || ::listen(fd, 64) != 0) {
       why = std::strerror(errno);
       close(fd);
       fd = -1;

@@ -4,9 +4,9 @@
 //
 //   main namespace: lo up; an FTP host listening on 127.0.0.2:21 and an SSH
 //     host on 127.0.0.3:22 (sockets of this process), a host on 127.0.0.4
-//     without a listener; dnsmasq on 127.0.0.53
-//     with records for the hosts, a CNAME, and nothing upstream; veth end
-//     lab0 with 10.203.0.1/24.
+//     without a listener, an SSH host on [::1]:22 that an AAAA-only name
+//     points at; dnsmasq on 127.0.0.53 with records for the hosts, a CNAME,
+//     and nothing upstream; veth end lab0 with 10.203.0.1/24.
 //   peer namespace: veth end lab1, up but without an address, so 10.203.0.2
 //     does not answer until silentHostAnswers() gives it the address; a
 //     listener on 10.203.0.2:80 waits for that moment.
@@ -39,6 +39,8 @@ inline const std::string sshName = "beta.lab.test";
 inline const std::string sshAddress = "127.0.0.3";
 inline const std::string closedName = "delta.lab.test";  // answers, every port closed
 inline const std::string closedAddress = "127.0.0.4";
+inline const std::string ipv6Name = "epsilon.lab.test";  // an AAAA record alone
+inline const std::string ipv6Address = "::1";
 inline const std::string silentName = "gamma.lab.test";
 inline const std::string silentAddress = "10.203.0.2";
 inline const int silentPort = 80;
