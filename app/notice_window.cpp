@@ -122,7 +122,7 @@ int reportNoHosts(const ConfigLookup& lookup) {
   addWrapped(
       "Beispiel für die ersten zwei Zeilen (Vorlage: "
       "/usr/share/doc/tandrel/examples/tandrel.cfg):");
-  addWrapped("  terminal=xterm -e");
+  addWrapped("  terminal=setsid -f x-terminal-emulator -e");
   addWrapped("  localhost");
   endOnStopSignals();
   mainLoop(drawNotice);
