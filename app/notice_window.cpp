@@ -21,8 +21,8 @@
 namespace {
 
 constexpr int32_t margin = 8, lineHeight = 14, columns = (800 - 2 * margin) / 8;
-// The window grows with its lines from 200 pixels up to this many lines, so
-// that it fits on any screen; beyond them the places are cut short.
+// The window grows with its lines from 200 pixels up to this many lines
+// (576 pixels, room on a small screen); beyond them the places are cut short.
 constexpr size_t mostLines = 40;
 
 // What the window shows, already in the font's code page; the first line
