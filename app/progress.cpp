@@ -27,7 +27,12 @@ void clearOnStopSignals() {
   action.sa_handler = clearAndStop;
   action.sa_flags = SA_RESETHAND;
   sigemptyset(&action.sa_mask);
-  for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    // One ignored from the start stays ignored (nohup): it ends nothing.
+    struct sigaction before {};
+    if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+    sigaction(signal, &action, nullptr);
+  }
 }
 
 // At most columns - 1 characters, so that the line never wraps and the

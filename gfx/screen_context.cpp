@@ -18,13 +18,10 @@ const char* current_title = nullptr;
 char preferred_driver[32];  // empty: none
 char program_name[32];      // empty: none; set before any screen, read by error handlers
 
-// Pages keep the address of their allocation in the 8 bytes before the
-// 16-byte aligned start.
 uint8_t* page_alloc(size_t bytes) {
-  uint8_t* block = static_cast<uint8_t*>(std::malloc(bytes + 8 + 16));
+  uint8_t* block = static_cast<uint8_t*>(std::malloc(bytes + PAGE_SLACK));
   if (!block) return nullptr;
-  uintptr_t start = (reinterpret_cast<uintptr_t>(block) + 8 + 15) & ~uintptr_t(15);
-  uint8_t* page = reinterpret_cast<uint8_t*>(start);
+  uint8_t* page = page_start(block);
   std::memcpy(page - 8, &block, sizeof block);
   return page;
 }
@@ -37,6 +34,11 @@ void page_free(uint8_t* page) {
 }
 
 }  // namespace
+
+uint8_t* page_start(uint8_t* block) {
+  const uintptr_t at = reinterpret_cast<uintptr_t>(block);
+  return block + (((at + 8 + 15) & ~uintptr_t(15)) - at);
+}
 
 void screen_set_title(std::string_view title) {
   std::memset(title_buffer, 0, sizeof title_buffer);

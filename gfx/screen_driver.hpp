@@ -4,6 +4,7 @@
 // program includes gfx/screen.hpp instead.
 #include <pthread.h>
 
+#include <cstddef>
 #include <cstdint>
 
 #include "gfx/screen.hpp"
@@ -137,5 +138,9 @@ const char* screen_preferred_driver();
 // out), freeing the open or half-built one, and the title taken from the
 // program file's name.
 bool screen_context_alloc(ScreenContext* s, int32_t pages);
+// Pages keep the address of their allocation in the 8 bytes before their
+// 16-byte aligned start, in a block PAGE_SLACK bytes longer than the page.
+constexpr size_t PAGE_SLACK = 8 + 15;
+uint8_t* page_start(uint8_t* block);
 void screen_context_free();
 void screen_set_default_title();

@@ -152,7 +152,6 @@ int32_t screen_open(int32_t width, int32_t height, int32_t depth, int32_t pages,
     screen_fail("%d x %d Pixel mit %d Bit sind nicht möglich", width, height, depth);
     return 1;
   }
-  if (pages <= 0) pages = 1;
   const int32_t result =
       mode_set(width, height, depth, 1, pages, refresh, data_block + DATA_PALETTE_256, &font_8x8,
                flags, width / 8, height / 8);

@@ -3,7 +3,8 @@
 // the window) already shows; only rows that differ are kept, and each run of
 // them is sent trimmed to the columns that differ. After an expose, a focus
 // gain, a full-screen toggle, a palette change and for the first frame the
-// window may show anything, so every dirty row is sent whole.
+// window may show anything, so every dirty row is sent whole; so are a shaped
+// window's.
 #include <X11/extensions/shape.h>
 
 #include <algorithm>
@@ -131,7 +132,10 @@ void image_update() {
   int32_t scanlines = screen->scanline_size > 0 ? screen->scanline_size : 1;
   int32_t rows = screen->height * scanlines;
   if (rows > x11.height) rows = x11.height;
-  if (x11.send_all || !x11.staging || scanlines != 1)
+  // A shaped window's mask comes from the page's values, which may change
+  // where the converted pixels do not (two indices of one colour): its dirty
+  // rows go whole, mask and all.
+  if (x11.send_all || !x11.staging || scanlines != 1 || x11.shape_image)
     send_whole(screen, scanlines, rows);
   else
     send_changed(screen, rows);

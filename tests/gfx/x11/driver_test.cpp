@@ -241,6 +241,20 @@ TEST_F(X11Window, ShapedWindowCutsOutTheTransparentColour) {
   EXPECT_EQ(hints[0], 2);
   EXPECT_EQ(hints[2], 0);
   XFree(data);
+
+  // Index 0, cut out, and index 16 are both black: the shape still follows a change between them.
+  screen_close();
+  open(64, 32, 8, SCREEN_SHAPED);
+  s = screen_context;
+  screen_lock();
+  std::memset(s->visible_pixels, 16, size_t(s->pitch) * 32);
+  screen_unlock(-1, -1);
+  ASSERT_TRUE(settle());
+  screen_lock();
+  std::memset(s->visible_pixels, 0, size_t(s->pitch) * 32);
+  for (int y = 4; y < 12; y++) std::memset(s->visible_pixels + y * s->pitch + 9, 16, 11);
+  screen_unlock(-1, -1);
+  EXPECT_TRUE(wait_until(shape_is_block));
 }
 
 // The server goes away under an open screen: the process ends at once with a
