@@ -6,6 +6,8 @@
 #include <cstring>
 #include <utility>
 
+#include "gfx/plot.hpp"
+
 namespace {
 
 struct Record {
@@ -44,6 +46,7 @@ void replay(const Record& r) {
   }
 }
 
+// Recording asks for an open bracket only: a hold never starts a frame.
 bool recording() {
   const ScreenContext* s = screen_context;
   return s && s->lock_count > 0 && !full_frames_forced();

@@ -70,17 +70,21 @@ layers() {
   }'
 }
 
-# The objects linked into tandrel: its own, and every object of the
-# libraries on its link line.
+# The objects linked into tandrel: its own, and those of every library on its
+# link line, as the build lists them (objects left from older builds do not
+# count).
+objects_of() {
+  sed -n "/^$1_OBJECTS = /,/^\$/p; /^$1_EXTERNAL_OBJECTS = /,/^\$/p" \
+    "$build/CMakeFiles/$1.dir/build.make" | grep -o 'CMakeFiles/[^"]*\.o' | sed "s|^|$build/|"
+}
 objects() {
   local word
+  objects_of tandrel
   for word in $(cat "$link"); do
     case "$word" in
-      *.o) echo "$build/$word" ;;
       lib*.a)
-        word=${word##*/}
         word=${word#lib}
-        find "$build/CMakeFiles/${word%.a}.dir" -name '*.o'
+        objects_of "${word%.a}"
         ;;
     esac
   done
