@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Prints the files of app/ and gfx/ as layers, twice: by calls, from the
 # object files linked into tandrel, and by #include lines; fails on a circle.
-#   scripts/layers.sh [BUILD_DIR]   (default build; tandrel must be built there)
+#   scripts/layers.sh [-q] [BUILD_DIR]   (default build; tandrel must be built there)
+# -q prints the circles alone.
 # Calls: an object that leaves a symbol undefined stands on the object that
 # defines it (weak definitions, such as inline functions, do not count).
 # Includes: a header and its source count as one file. Layer 0 stands on
@@ -10,6 +11,11 @@
 # and are listed under "circle:" with the arrows that close it; exits 1 then.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+quiet=0
+if [ "${1:-}" = -q ]; then
+  quiet=1
+  shift
+fi
 build=${1:-build}
 link="$build/CMakeFiles/tandrel.dir/link.txt"
 if [ ! -f "$link" ]; then
@@ -20,7 +26,7 @@ fi
 # Reads "FROM TO WHY" arrows (FROM FROM for a file that stands on nothing) and
 # prints the layers, then the circles with one reason per arrow in them.
 layers() {
-  awk '
+  awk -v quiet=$quiet '
   $1 != $2 { edge[$1, $2] = 1; reach[$1, $2] = 1; if (!(($1, $2) in why)) why[$1, $2] = $3 }
   { node[$1] = 1; node[$2] = 1 }
   END {
@@ -55,9 +61,9 @@ layers() {
     for (i = 0; i < n; i++) {
       a = name[i]; deps = ""
       for (j = 0; j < n; j++) if ((a, name[j]) in edge) deps = deps " " name[j]
-      printf "%2d %-24s <-%s\n", level[rep[a]], a, deps | "sort -n -k1,1 -k2,2"
+      if (!quiet) printf "%2d %-24s <-%s\n", level[rep[a]], a, deps | "sort -n -k1,1 -k2,2"
     }
-    close("sort -n -k1,1 -k2,2")
+    if (!quiet) close("sort -n -k1,1 -k2,2")
     if (circles == 0) { print "circles: none"; exit 0 }
     for (c = 1; c <= circles; c++) {
       print "circle: " circle[c]
