@@ -27,4 +27,4 @@ list(TRANSFORM TANDREL_CORE_SOURCES PREPEND ${TANDREL_ROOT}/app/)
 
 # Application window: main loop, host panel, latency graph.
 set(TANDREL_UI_SOURCES window.cpp panel.cpp graph.cpp paint.cpp notice_window.cpp)
-list(TRANSFORM TANDREL_UI_SOURCES PREPEND ${TANDREL_ROOT}/app/)
+list(TRANSFORM TANDREL_UI_SOURCES PREPEND ${TANDREL_ROOT}/app/ui/)
