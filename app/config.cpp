@@ -1,3 +1,5 @@
+// Reading tandrel.cfg: the launcher line, then the hosts, each new one probed;
+// and what the window says when the file names none.
 #include "app/config.hpp"
 
 #include <sys/stat.h>

@@ -2,10 +2,10 @@
 #include "app/config.hpp"
 #include "app/config_path.hpp"
 #include "app/messages.hpp"
-#include "app/notice_window.hpp"
 #include "app/program_icon.hpp"
 #include "app/text.hpp"
-#include "app/window.hpp"
+#include "app/ui/notice_window.hpp"
+#include "app/ui/window.hpp"
 #include "gfx/screen.hpp"
 
 int main() {

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <utility>
 
+#include "gfx/plot.hpp"
+
 namespace {
 
 struct Record {
@@ -45,6 +47,7 @@ void replay(const Record& r) {
   }
 }
 
+// Recording asks for an open bracket only: a hold never starts a frame.
 bool recording() {
   const ScreenContext* s = screen_context;
   return s && s->lock_count > 0 && !full_frames_forced();

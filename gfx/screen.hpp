@@ -1,6 +1,6 @@
 #pragma once
 // The one screen of the graphics layer as a program uses it: opening and
-// closing, the nested screen lock, title, pages and palette. What display
+// closing, the frame bracket, title, pages and palette. What display
 // drivers and the core share is in gfx/screen_driver.hpp.
 #include <cstdint>
 #include <string_view>
@@ -37,6 +37,9 @@ const char* screen_failure();
 // and on the Null driver, whose frame buffer nobody sees.
 bool screen_shown();
 
+// The frame bracket, nested. The outermost lock keeps the driver's update
+// thread out and starts recording a frame; the outermost unlock draws it
+// unless it repeats the last one.
 void screen_lock();
 // Marks rows first..last dirty (negative: 0 and height - 1) and releases one level.
 void screen_unlock(int32_t first_row, int32_t last_row);

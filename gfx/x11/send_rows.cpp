@@ -17,6 +17,9 @@
 
 namespace {
 
+// Used when the core has no 16-bit lookup table.
+uint32_t spare_lookup16[512];
+
 // Image rows first .. first + count - 1, columns left .. left + width - 1,
 // into the window, with their part of the shape mask.
 void put_rows(const ScreenContext* screen, int32_t scanlines, int32_t first, int32_t count,
@@ -42,9 +45,9 @@ void put_rows(const ScreenContext* screen, int32_t scanlines, int32_t first, int
 }
 
 void send_whole(const ScreenContext* screen, int32_t scanlines, int32_t rows) {
-  ConvertSource source{screen->visible_pixels, screen->pitch,   screen->width,
-                       screen->height,         scanlines,       screen->dirty_lines,
-                       screen->device_palette, image_lookup16()};
+  ConvertSource source{screen->visible_pixels, screen->pitch,  screen->width,
+                       screen->height,         scanlines,      screen->dirty_lines,
+                       screen->device_palette, rows_lookup16()};
   x11.converter(source, reinterpret_cast<uint8_t*>(x11.image->data), x11.image->bytes_per_line);
   const uint8_t* dirty = screen->dirty_lines;
   for (int32_t first = 0; first < rows;) {
@@ -89,7 +92,7 @@ void send_changed(const ScreenContext* screen, int32_t rows) {
                            1,
                            &convert_it,
                            screen->device_palette,
-                           image_lookup16()};
+                           rows_lookup16()};
       x11.converter(source, x11.staging, pitch);
       uint8_t* shown = image + size_t(y) * size_t(pitch);
       size_t lo, hi;
@@ -112,6 +115,8 @@ void send_changed(const ScreenContext* screen, int32_t rows) {
 
 }  // namespace
 
+uint32_t* rows_lookup16() { return screen_lookup16 ? screen_lookup16 : spare_lookup16; }
+
 bool rows_open() {
   x11.send_all = true;
   std::free(x11.staging);
@@ -126,7 +131,7 @@ void rows_close() {
   x11.staging = nullptr;
 }
 
-void image_update() {
+void rows_send() {
   ScreenContext* screen = screen_context;
   if (!screen || !x11.image || !screen->dirty_lines) return;
   int32_t scanlines = screen->scanline_size > 0 ? screen->scanline_size : 1;
@@ -143,7 +148,7 @@ void image_update() {
   std::memset(screen->dirty_lines, 0, size_t(rows));
 }
 
-void image_send_all() {
+void rows_send_all() {
   x11.send_all = true;
   if (screen_context) screen_mark_all_dirty();
 }

@@ -20,7 +20,7 @@ void* x11_update_thread(void*) {
 
   while (x11_running) {
     x11_lock();
-    image_update();
+    rows_send();
     while (XPending(x11.display)) {
       XEvent event;
       XNextEvent(x11.display, &event);

@@ -212,7 +212,7 @@ void x11_set_palette(int32_t index, int32_t r, int32_t g, int32_t b) {
   color.blue = channel(b);
   color.flags = DoRed | DoGreen | DoBlue;
   XStoreColors(x11.display, x11.colormap8, &color, 1);
-  image_send_all();
+  rows_send_all();
 }
 
 void x11_set_window_title(const char* title) {

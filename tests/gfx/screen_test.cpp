@@ -142,21 +142,6 @@ TEST(ScreenOpen, FlagsReachTheContextExceptForTheNullRequest) {
   screen_close();
 }
 
-TEST(ScreenOpen, NoDisplayFailsAndLeavesNothingBehind) {
-  const char* display = std::getenv("DISPLAY");
-  std::string saved = display ? display : "";
-  unsetenv("DISPLAY");
-  unsetenv("ZORGFX");
-  ASSERT_EQ(screen_open(64, 64, 32, 1, SCREEN_NULL, 0), 0);  // an open screen is closed first
-  EXPECT_EQ(screen_open(800, 200, 32, 1, 0, 0), 1);
-  EXPECT_STREQ(screen_failure(), "DISPLAY ist nicht gesetzt");
-  EXPECT_EQ(screen_context, nullptr);
-  EXPECT_EQ(console_hooks.read_key, nullptr);
-  EXPECT_EQ(console_hooks.page_select, nullptr);
-  EXPECT_EQ(screen_lookup16, nullptr);
-  if (display) setenv("DISPLAY", saved.c_str(), 1);
-}
-
 TEST(ScreenOpen, ExhaustedMemoryFailsWithoutAScreen) {
   // 64 pages of 4 TiB each cannot all exist in any address space.
   EXPECT_EQ(screen_open(SCREEN_MAX_SIZE, SCREEN_MAX_SIZE, 32, 64, SCREEN_NULL, 0), 1);
@@ -241,6 +226,21 @@ TEST_F(CountedScreen, PrimitivesKeepAnOuterLock) {
   EXPECT_EQ(CountingDriver::locks, 1);
   EXPECT_EQ(CountingDriver::unlocks, 0);
   screen_unlock(1, 0);
+  EXPECT_EQ(CountingDriver::unlocks, 1);
+}
+
+// A hold inside the bracket keeps the update thread out and nothing else:
+// the frame is still being recorded, and drawn at the unlock.
+TEST_F(CountedScreen, AHoldNeverEndsAFrame) {
+  screen_lock();
+  box(10, 10, 20, 20, 0xFFFFFFFF);
+  screen_hold();
+  screen_release();
+  EXPECT_EQ(pixel32(15, 15), BLACK);
+  EXPECT_EQ(screen_context->lock_count, 1);
+  EXPECT_EQ(CountingDriver::unlocks, 0);
+  screen_unlock(1, 0);
+  EXPECT_EQ(pixel32(15, 15), 0xFFFFFFFFu);
   EXPECT_EQ(CountingDriver::unlocks, 1);
 }
 

@@ -9,6 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <string>
+
 #include "gfx/console.hpp"
 
 namespace {
@@ -141,6 +144,21 @@ TEST_F(X11Window, DisplayNamedAsRemoteUsesThePlainImage) {
   fill_rows32(0, 80, 0xFF102030);
   screen_unlock(-1, -1);
   EXPECT_TRUE(window_shows(100, 40, 0x102030));
+}
+
+TEST(ScreenOpen, NoDisplayFailsAndLeavesNothingBehind) {
+  const char* display = std::getenv("DISPLAY");
+  std::string saved = display ? display : "";
+  unsetenv("DISPLAY");
+  unsetenv("ZORGFX");
+  ASSERT_EQ(screen_open(64, 64, 32, 1, SCREEN_NULL, 0), 0);  // an open screen is closed first
+  EXPECT_EQ(screen_open(800, 200, 32, 1, 0, 0), 1);
+  EXPECT_STREQ(screen_failure(), "DISPLAY ist nicht gesetzt");
+  EXPECT_EQ(screen_context, nullptr);
+  EXPECT_EQ(console_hooks.read_key, nullptr);
+  EXPECT_EQ(console_hooks.page_select, nullptr);
+  EXPECT_EQ(screen_lookup16, nullptr);
+  if (display) setenv("DISPLAY", saved.c_str(), 1);
 }
 
 TEST_F(X11Window, MissingDisplayFailsAndLeavesNothing) {

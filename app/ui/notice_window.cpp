@@ -1,6 +1,6 @@
 // The window that explains a start without hosts, drawn in the panel's font
 // and colours and ended through the monitor's own loop.
-#include "app/notice_window.hpp"
+#include "app/ui/notice_window.hpp"
 
 #include <unistd.h>
 
@@ -11,9 +11,9 @@
 
 #include "app/config.hpp"
 #include "app/messages.hpp"
-#include "app/paint.hpp"
-#include "app/palette.hpp"
-#include "app/window.hpp"
+#include "app/ui/paint.hpp"
+#include "app/ui/palette.hpp"
+#include "app/ui/window.hpp"
 #include "gfx/console.hpp"
 #include "gfx/draw.hpp"
 #include "gfx/screen.hpp"

@@ -1,13 +1,13 @@
 // The monitor window and the program's only loop: one mouse snapshot, one
 // redrawn frame and one key per turn, until the close box is used.
-#include "app/window.hpp"
+#include "app/ui/window.hpp"
 
 #include <signal.h>
 
 #include "app/hosts.hpp"
-#include "app/paint.hpp"
-#include "app/palette.hpp"
-#include "app/panel.hpp"
+#include "app/ui/paint.hpp"
+#include "app/ui/palette.hpp"
+#include "app/ui/panel.hpp"
 #include "gfx/console.hpp"
 #include "gfx/draw.hpp"
 #include "gfx/input.hpp"

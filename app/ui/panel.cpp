@@ -2,7 +2,7 @@
 // check. Drawing and input handling are one pass: every button is drawn, then
 // tested against this frame's mouse snapshot, and an accepted click acts at
 // once, so whatever is drawn after it already shows the result.
-#include "app/panel.hpp"
+#include "app/ui/panel.hpp"
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -11,11 +11,11 @@
 #include <cstdlib>
 
 #include "app/commands.hpp"
-#include "app/graph.hpp"
 #include "app/latency.hpp"
-#include "app/paint.hpp"
-#include "app/palette.hpp"
 #include "app/probe.hpp"
+#include "app/ui/graph.hpp"
+#include "app/ui/paint.hpp"
+#include "app/ui/palette.hpp"
 
 namespace {
 
