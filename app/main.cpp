@@ -2,6 +2,7 @@
 #include "app/config.hpp"
 #include "app/config_path.hpp"
 #include "app/messages.hpp"
+#include "app/program_icon.hpp"
 #include "app/text.hpp"
 #include "app/ui/notice_window.hpp"
 #include "app/ui/window.hpp"
@@ -10,6 +11,9 @@
 int main() {
   // Before any screen: the graphics layer's own messages carry the name too.
   screen_set_program_name(programName);
+  // Taken before the probes start tools, which must not inherit it.
+  screen_take_startup_id();
+  screen_set_icon(programIcon, programIconCount);
   adoptCharacterLocale();
   const ConfigLookup lookup = findConfiguration();
   if (!lookup.file.empty()) readConfiguration(lookup.file);

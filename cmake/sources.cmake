@@ -22,7 +22,7 @@ list(REMOVE_ITEM TANDREL_X11_SOURCES ${TANDREL_CONVERT_SOURCES})
 
 # Application core: host table, configuration, probe, latency, text conversions.
 set(TANDREL_CORE_SOURCES text.cpp streams.cpp hosts.cpp commands.cpp config.cpp config_path.cpp
-  probe.cpp latency.cpp)
+  progress.cpp probe.cpp latency.cpp)
 list(TRANSFORM TANDREL_CORE_SOURCES PREPEND ${TANDREL_ROOT}/app/)
 
 # Application window: main loop, host panel, latency graph.

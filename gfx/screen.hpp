@@ -50,6 +50,20 @@ const char* screen_title();  // the current title, or null when none was set
 // standard error itself ("NAME: ..."); none until set. At most 31 bytes.
 void screen_set_program_name(const char* name);
 
+// One size of the program's icon: width x height pixels 0xAARRGGBB, alpha
+// not premultiplied, row after row.
+struct IconImage {
+  int32_t width, height;
+  const uint32_t* pixels;
+};
+// Registers the program's icon, in count sizes, for the windows opened from
+// now on. The images are not copied: they must live as long as the process.
+void screen_set_icon(const IconImage* images, int32_t count);
+// Takes the launcher's start-up notification id (DESKTOP_STARTUP_ID) from
+// the environment and removes it there, so that no program started later
+// claims it; the next window shown tells the launcher it has appeared.
+void screen_take_startup_id();
+
 // Any pointer may be null. Without a screen: the desktop, pitch 0, name "".
 void screen_info(int32_t* width, int32_t* height, int32_t* depth, int32_t* bytes_per_pixel,
                  int32_t* pitch, int32_t* refresh, const char** driver_name);

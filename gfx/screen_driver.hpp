@@ -134,6 +134,13 @@ const char* screen_program_name();
 // only async-signal-safe calls are allowed (Xlib's I/O error handler).
 void screen_report(const char* line);
 
+// The icon registered by screen_set_icon; count 0 when none was.
+const IconImage* screen_icon(int32_t* count);
+// The id screen_take_startup_id took, until a driver reports the window
+// shown with screen_startup_done; null when there is none (left).
+const char* screen_startup_id();
+void screen_startup_done();
+
 // The driver screen_open asks for before $ZORGFX (null: none).
 void screen_set_preferred_driver(const char* name);
 const char* screen_preferred_driver();

@@ -87,7 +87,7 @@ void buildLines(const Text& message, const char* placesHeading, const ConfigLook
       "Beispiel für die ersten zwei Zeilen (Vorlage: "
       "/usr/share/doc/tandrel/examples/tandrel.cfg):",
       example);
-  addWrapped("  terminal=xterm -e", example);
+  addWrapped("  terminal=setsid -f x-terminal-emulator -e", example);
   addWrapped("  localhost", example);
   addWrapped(message);
   shownLines.push_back("");

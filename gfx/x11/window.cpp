@@ -148,6 +148,8 @@ bool x11_window_open(const char* title) {
   XStoreName(d, x11.frame_window, title ? title : "");
   identify_window(x11.frame_window);
   identify_window(x11.draw_window);
+  x11_icon_set(x11_managed_window());
+  x11_startup_id_set(x11_managed_window());
   set_size_hints();
   if ((x11.flags & SCREEN_NO_FRAME) && !hide_decorations()) {
     screen_fail("der Fenstermanager kennt kein Fenster ohne Rahmen");
@@ -181,6 +183,11 @@ void x11_window_close() {
   if (x11.full_window) XDestroyWindow(d, x11.full_window);
   if (x11.frame_window) XDestroyWindow(d, x11.frame_window);
   if (x11.colormap) XFreeColormap(d, x11.colormap);
+  x11_icon_free();
+}
+
+Window x11_managed_window() {
+  return (x11.flags & SCREEN_NO_FRAME) ? x11.draw_window : x11.frame_window;
 }
 
 bool x11_wait_event(Window window, int type, int timeout_ms) {

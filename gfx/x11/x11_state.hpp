@@ -114,10 +114,20 @@ void x11_window_close();
 void x11_set_palette(int32_t index, int32_t r, int32_t g, int32_t b);
 void x11_set_window_title(const char* title);
 int32_t x11_set_window_pos(int32_t x, int32_t y);
+// The window the window manager shows: the frame, or without one the drawing window.
+Window x11_managed_window();
 // Waits up to timeout_ms for an event of that type on that window and removes it.
 bool x11_wait_event(Window window, int type, int timeout_ms);
 // Coordinate left as it is, for set_mouse and set_window_pos.
 constexpr int32_t X11_KEEP = INT32_MIN;
+
+// What the desktop learns of the window (icon.cpp, startup.cpp): the
+// registered icon, freed again with the windows; the launcher's start-up id
+// before the window is mapped, and the message that it is shown after.
+void x11_icon_set(Window window);
+void x11_icon_free();
+void x11_startup_id_set(Window window);
+void x11_startup_complete(Window window);
 
 // Events and the pointer (events.cpp).
 void x11_handle_event(XEvent& event);
