@@ -40,6 +40,14 @@ bool hostNameIsSafe(const Text& name, Text* why) {
     }
     return false;
   }
+  // Two words are two arguments: nmap scans both, nslookup takes the second
+  // for its server, and ssh runs it as a command. Blanks around the name stay.
+  const size_t first = name.find_first_not_of(' '), last = name.find_last_not_of(' ');
+  if (first != Text::npos && name.find(' ', first) < last) {
+    if (why)
+      *why = "der Name besteht aus mehreren Wörtern und würde als mehr als ein Argument gelesen";
+    return false;
+  }
   return true;
 }
 

@@ -5,7 +5,8 @@
 #include "app/hosts.hpp"
 #include "app/text.hpp"
 
-// Whether a host name may be put into a shell command line as it stands.
+// Whether a host name may be put into a shell command line as it stands:
+// name characters only, one word (blanks around it kept), not an option.
 // When not, why names the reason in German.
 bool hostNameIsSafe(const Text& name, Text* why = nullptr);
 

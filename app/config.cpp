@@ -1,8 +1,11 @@
+// Reading tandrel.cfg: the launcher line, then the hosts, each new one probed;
+// and what the window says when the file names none.
 #include "app/config.hpp"
 
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <vector>
 
 #include "app/commands.hpp"
 #include "app/messages.hpp"
@@ -13,6 +16,8 @@ namespace {
 
 // The file being read, named in the messages of addHost.
 Text configFile;
+// Hosts of the file that get a slot, for the progress line; 0: none shown.
+size_t hostsToProbe = 0;
 
 // The name on one line of a message: control bytes, bytes above 127,
 // quotes and backslashes written as escapes.
@@ -39,6 +44,15 @@ Text hostInFile(const Text& name) {
   return where;
 }
 
+// The next line that names a host (one without "#"); false at the end.
+bool nextHostLine(StreamHandle file, Text& line) {
+  while (!atEndOfInput(file)) {
+    readLine(file, line);
+    if (findText(1, line, "#") == 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void (*probeNewHost)(HostRecord& host) = probeHost;
@@ -53,9 +67,12 @@ void addHost(const Text& line) {
   host.name = line;
   Text why;
   host.nameSafe = hostNameIsSafe(line, &why);
-  if (host.nameSafe)
+  if (host.nameSafe) {
+    if (hostsToProbe)
+      progressShow(programMessage("prüfe " + line + " (" + integerText(uint32_t(hostCount + 1)) +
+                                  " von " + integerText(uint32_t(hostsToProbe)) + ") …"));
     probeNewHost(host);
-  else
+  } else
     reportMessage(hostInFile(line) + " wird nicht abgefragt: " + why);
   host.lastPingTime = hostCount;
   host.pingInterval = 2;
@@ -67,11 +84,17 @@ void readConfiguration(const Text& fileName) {
   const StreamHandle file = openInputFile(fileName);
   readLine(file, launcherCommand);
   launcherCommand = substring(launcherCommand, 10);
+  // The lines that get a slot are read ahead, so that the progress line
+  // can count them; the rest only earn a warning each.
+  std::vector<Text> slotted;
   Text line;
-  while (!atEndOfInput(file)) {
-    readLine(file, line);
-    if (findText(1, line, "#") == 0) addHost(line);
-  }
+  while (hostCount + slotted.size() < size_t(hostSlots) && nextHostLine(file, line))
+    slotted.push_back(line);
+  hostsToProbe = hostCount + slotted.size();
+  for (const Text& host : slotted) addHost(host);
+  hostsToProbe = 0;
+  progressClear();
+  while (nextHostLine(file, line)) addHost(line);
   closeStream(file);
   configFile.clear();
 }

@@ -10,7 +10,8 @@ void addHost(const Text& line);
 // (the configuration fuzzer reads files without starting any tool).
 extern void (*probeNewHost)(HostRecord& host);
 
-// Reads the configuration file and adds its hosts in file order.
+// Reads the configuration file and adds its hosts in file order; on a
+// terminal a progress line names the host being probed meanwhile.
 // A file that cannot be opened leaves the table empty.
 void readConfiguration(const Text& fileName);
 

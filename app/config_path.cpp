@@ -1,3 +1,5 @@
+// Finding tandrel.cfg in the working, the user's and the system's folders, and
+// the message that says where it was looked for.
 #include "app/config_path.hpp"
 
 #include <sys/stat.h>

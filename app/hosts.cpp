@@ -1,3 +1,4 @@
+// The host table and the variables the whole monitor shares.
 #include "app/hosts.hpp"
 
 #include <sys/time.h>

@@ -1,3 +1,4 @@
+// One ping of a host: its reply time shifted into the 100-sample history.
 #include "app/latency.hpp"
 
 #include <utility>

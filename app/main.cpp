@@ -2,14 +2,18 @@
 #include "app/config.hpp"
 #include "app/config_path.hpp"
 #include "app/messages.hpp"
-#include "app/notice_window.hpp"
+#include "app/program_icon.hpp"
 #include "app/text.hpp"
-#include "app/window.hpp"
+#include "app/ui/notice_window.hpp"
+#include "app/ui/window.hpp"
 #include "gfx/screen.hpp"
 
 int main() {
   // Before any screen: the graphics layer's own messages carry the name too.
   screen_set_program_name(programName);
+  // Taken before the probes start tools, which must not inherit it.
+  screen_take_startup_id();
+  screen_set_icon(programIcon, programIconCount);
   adoptCharacterLocale();
   const ConfigLookup lookup = findConfiguration();
   if (!lookup.file.empty()) readConfiguration(lookup.file);

@@ -1,3 +1,5 @@
+// Probing a host: nslookup's lines for the address, nmap's for the open
+// ports and whether the host is up.
 #include "app/probe.hpp"
 
 #include "app/commands.hpp"

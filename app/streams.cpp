@@ -1,3 +1,5 @@
+// Input streams by handle over files and command pipes: a pipe's command runs
+// under /bin/sh, a tool's with LC_ALL=C, and closing the pipe waits for it.
 #include "app/streams.hpp"
 
 #include <fcntl.h>

@@ -1,3 +1,5 @@
+// Searching, cutting and formatting texts, and numbers read from them in the
+// C locale, whatever the user's.
 #include "app/text.hpp"
 
 #include <locale.h>

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "app/hosts.hpp"
-#include "app/window.hpp"
+#include "app/ui/window.hpp"
 #include "bench/ratio_reporter.hpp"
 #include "gfx/screen_driver.hpp"
 

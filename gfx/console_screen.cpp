@@ -81,9 +81,9 @@ void show_cursor(uint8_t c) {
   if (!dc || s->text_columns <= 0 || s->text_rows <= 0) return;
   clamp_cursor(s);
   frame_flush();
-  screen_lock();
+  screen_hold();
   draw_cell(dc, s, s->cursor_column, s->cursor_row, c);
-  screen_unlock_quiet();
+  screen_release();
 }
 
 }  // namespace
@@ -117,7 +117,7 @@ void screen_print_bytes(const char* text, int32_t length) {
   draw_target_screen(dc);
   clamp_cursor(s);
   frame_flush();
-  screen_lock();
+  screen_hold();
   for (int32_t i = 0; i < length; ++i) {
     uint8_t c = uint8_t(text[i]);
     if (c == '\n') {
@@ -129,7 +129,7 @@ void screen_print_bytes(const char* text, int32_t length) {
       if (++s->cursor_column >= s->text_columns) new_line(dc, s);
     }
   }
-  screen_unlock_quiet();
+  screen_release();
 }
 
 void screen_print_wide(const wchar_t* text, int32_t length) {
@@ -188,9 +188,9 @@ int32_t screen_line_input_fixed(const char* prompt, bool question, char* buffer,
 void screen_set_mouse(int32_t x, int32_t y, int32_t visible, int32_t clip) {
   const ScreenContext* s = screen_context;
   if (!s || !s->driver || !s->driver->set_mouse) return;
-  screen_lock();
+  screen_hold();
   s->driver->set_mouse(x, y, visible, clip);
-  screen_unlock_quiet();
+  screen_release();
 }
 
 int32_t screen_port_in(int32_t port) {

@@ -89,18 +89,7 @@ void map_point(const DrawContext* dc, float x, float y, int32_t* out_x, int32_t*
 // Marks rows first..last (clamped to the page) when drawing on the visible page.
 void mark_rows(const DrawContext* dc, int64_t first, int64_t last);
 
-// Clipped primitives in frame-buffer pixels; they take the screen lock.
-void plot_line(DrawContext* dc, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t value,
-               uint16_t style);
-void plot_box(DrawContext* dc, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t value,
-              bool filled, uint16_t style);
-
-// Text of length bytes with the top-left of its first cell at (x, y), in
-// frame-buffer pixels, clipped to the view; takes the screen lock.
-void plot_text(DrawContext* dc, const FontDescriptor* font, int32_t x, int32_t y, uint32_t value,
-               const char* text, int32_t length);
-
-// Releases one lock level without marking any row.
+// Releases one frame bracket level without marking any row.
 inline void screen_unlock_quiet() { screen_unlock(1, 0); }
 
 // Text cells of a page: blanks in the given colours for rows first..last.

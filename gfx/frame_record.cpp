@@ -2,9 +2,12 @@
 // comparison and their replay.
 #include "gfx/frame_record.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
+
+#include "gfx/plot.hpp"
 
 namespace {
 
@@ -44,9 +47,27 @@ void replay(const Record& r) {
   }
 }
 
+// Recording asks for an open bracket only: a hold never starts a frame.
 bool recording() {
   const ScreenContext* s = screen_context;
   return s && s->lock_count > 0 && !full_frames_forced();
+}
+
+// Narrows a text to the whole cells that can touch its clip, which are all
+// that drawing it reads; false when none can. A huge label then costs what
+// its visible part costs.
+bool trim_text(FrameOp& op, const char*& text) {
+  const int64_t w = op.font->width, h = op.font->height;
+  const DrawView& v = op.clip;
+  const int64_t x = op.x1, y = op.y1, right = int64_t(v.left) + v.width;
+  if (w <= 0 || y + h <= v.top || y >= int64_t(v.top) + v.height || x >= right) return false;
+  const int64_t first = x < v.left ? (v.left - x) / w : 0;
+  const int64_t count = std::min<int64_t>(op.length - first, (right - x + w - 1) / w - first);
+  if (count <= 0) return false;
+  op.x1 = int32_t(x + first * w);
+  text += first;
+  op.length = int32_t(count);
+  return true;
 }
 
 }  // namespace
@@ -77,6 +98,7 @@ void frame_submit(DrawContext* dc, FrameOp& op, const char* text) {
   select_pixel_routines(dc, op.value);
   op.blend = dc->fill_span != dc->routines->fill;
   if (recording()) {
+    if (op.kind == FRAME_TEXT && op.length > 0 && !trim_text(op, text)) return;
     const size_t at = current.size;
     if (append(current, &op, sizeof op) &&
         (op.length <= 0 || append(current, text, size_t(op.length)))) {

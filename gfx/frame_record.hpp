@@ -1,11 +1,12 @@
 #pragma once
-// Frame recording. Between the outermost screen_lock and screen_unlock the
-// drawing primitives append what they would draw (frame-buffer coordinates,
-// pixel value, clip view, text bytes) to a command list instead of touching
-// the page. The outermost unlock compares the list with the previous frame's
-// and draws it only when it differs: every recorded primitive overwrites its
-// pixels with fixed values, so drawing the same list again over its own
-// result changes nothing. Internal to the graphics layer.
+// Frame recording. While a frame bracket is open (screen_lock) the drawing
+// calls append what they would draw (frame-buffer coordinates, pixel value,
+// clip view, text bytes) to a command list instead of touching the page. The
+// outermost unlock compares the list with the previous frame's and draws it
+// only when it differs: every recorded primitive overwrites its pixels with
+// fixed values, so drawing the same list again over its own result changes
+// nothing. Drawing means plotting (gfx/plot.hpp); this layer never writes a
+// pixel itself. Internal to the graphics layer.
 #include <cstdint>
 
 #include "gfx/draw_context.hpp"
@@ -32,7 +33,7 @@ struct FrameOp {
 };
 static_assert(sizeof(FrameOp) == 56, "FrameOp must have no padding");
 
-// Records op (with length bytes of text) when a frame is being recorded,
+// Records op (with length bytes of text) while a frame bracket is open,
 // else draws it now. op.blend is filled in here.
 void frame_submit(DrawContext* dc, FrameOp& op, const char* text);
 // Draws op clipped to op.clip.

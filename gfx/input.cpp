@@ -1,7 +1,7 @@
 // The key queue, key states, mouse reading and sleeping.
 //
 // The back-end posts keys while it holds the driver lock; the program takes
-// them under the screen lock, whose outermost level takes that same lock.
+// them under the screen hold, whose outermost level takes that same lock.
 #include "gfx/input.hpp"
 
 #include <sys/select.h>
@@ -19,14 +19,14 @@ int32_t key_read_index = 0;
 int32_t key_write_index = 0;
 
 int32_t take_key() {
-  screen_lock();
+  screen_hold();
   int32_t code = 0;
   if (key_read_index != key_write_index) {
     code = key_queue[key_read_index];
     key_read_index = (key_read_index + 1) % QUEUE_SIZE;
   }
   key_hit_flag = 0;
-  screen_unlock_quiet();
+  screen_release();
   return code;
 }
 
@@ -59,26 +59,26 @@ int32_t key_wait() {
 }
 
 int32_t key_available() {
-  screen_lock();
+  screen_hold();
   int32_t pending = key_read_index != key_write_index;
-  screen_unlock_quiet();
+  screen_release();
   return pending;
 }
 
 int32_t key_hit_test() {
-  screen_lock();
+  screen_hold();
   int32_t hit = key_hit_flag;
   key_hit_flag = 0;
-  screen_unlock_quiet();
+  screen_release();
   return hit;
 }
 
 int32_t key_state(int32_t scan) {
   ScreenContext* s = screen_context;
   if (!s || uint32_t(scan) > 127 || !s->key_state) return 0;
-  screen_lock();
+  screen_hold();
   int32_t down = s->key_state[scan] ? -1 : 0;
-  screen_unlock_quiet();
+  screen_release();
   return down;
 }
 
@@ -88,9 +88,9 @@ int32_t mouse_read(int32_t* x, int32_t* y, int32_t* wheel, int32_t* buttons, int
   const ScreenContext* s = screen_context;
   if (s && s->driver && s->driver->get_mouse) {
     int32_t got[5] = {0, 0, 0, 0, 0};
-    screen_lock();
+    screen_hold();
     int ok = s->driver->get_mouse(&got[0], &got[1], &got[2], &got[3], &got[4]);
-    screen_unlock_quiet();
+    screen_release();
     if (ok == 0) {
       for (int i = 0; i < 5; ++i) v[i] = got[i];
       result = 0;

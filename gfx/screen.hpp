@@ -1,6 +1,6 @@
 #pragma once
 // The one screen of the graphics layer as a program uses it: opening and
-// closing, the nested screen lock, title, pages and palette. What display
+// closing, the frame bracket, title, pages and palette. What display
 // drivers and the core share is in gfx/screen_driver.hpp.
 #include <cstdint>
 #include <string_view>
@@ -37,6 +37,9 @@ const char* screen_failure();
 // and on the Null driver, whose frame buffer nobody sees.
 bool screen_shown();
 
+// The frame bracket, nested. The outermost lock keeps the driver's update
+// thread out and starts recording a frame; the outermost unlock draws it
+// unless it repeats the last one.
 void screen_lock();
 // Marks rows first..last dirty (negative: 0 and height - 1) and releases one level.
 void screen_unlock(int32_t first_row, int32_t last_row);
@@ -46,6 +49,20 @@ const char* screen_title();  // the current title, or null when none was set
 // The program's name, put before the messages the graphics layer writes on
 // standard error itself ("NAME: ..."); none until set. At most 31 bytes.
 void screen_set_program_name(const char* name);
+
+// One size of the program's icon: width x height pixels 0xAARRGGBB, alpha
+// not premultiplied, row after row.
+struct IconImage {
+  int32_t width, height;
+  const uint32_t* pixels;
+};
+// Registers the program's icon, in count sizes, for the windows opened from
+// now on. The images are not copied: they must live as long as the process.
+void screen_set_icon(const IconImage* images, int32_t count);
+// Takes the launcher's start-up notification id (DESKTOP_STARTUP_ID) from
+// the environment and removes it there, so that no program started later
+// claims it; the next window shown tells the launcher it has appeared.
+void screen_take_startup_id();
 
 // Any pointer may be null. Without a screen: the desktop, pitch 0, name "".
 void screen_info(int32_t* width, int32_t* height, int32_t* depth, int32_t* bytes_per_pixel,

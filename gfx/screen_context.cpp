@@ -1,9 +1,11 @@
-// The one screen: its context, made and freed, and what is known of it (title,
-// size, driver, changed rows). The floor the rest of the graphics core stands on.
+// The one screen: its context, made and freed, what is known of it (title,
+// changed rows, why it failed to open), and the hold that keeps the driver's
+// update thread out. The floor the rest of the graphics core stands on.
 #include "gfx/screen_driver.hpp"
 
 #include <unistd.h>
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,14 +19,12 @@ char title_buffer[128];
 const char* current_title = nullptr;
 char preferred_driver[32];  // empty: none
 char program_name[32];      // empty: none; set before any screen, read by error handlers
+char failure[160];          // why the last screen_open failed; empty: it did not
 
-// Pages keep the address of their allocation in the 8 bytes before the
-// 16-byte aligned start.
 uint8_t* page_alloc(size_t bytes) {
-  uint8_t* block = static_cast<uint8_t*>(std::malloc(bytes + 8 + 16));
+  uint8_t* block = static_cast<uint8_t*>(std::malloc(bytes + PAGE_SLACK));
   if (!block) return nullptr;
-  uintptr_t start = (reinterpret_cast<uintptr_t>(block) + 8 + 15) & ~uintptr_t(15);
-  uint8_t* page = reinterpret_cast<uint8_t*>(start);
+  uint8_t* page = page_start(block);
   std::memcpy(page - 8, &block, sizeof block);
   return page;
 }
@@ -37,6 +37,11 @@ void page_free(uint8_t* page) {
 }
 
 }  // namespace
+
+uint8_t* page_start(uint8_t* block) {
+  const uintptr_t at = reinterpret_cast<uintptr_t>(block);
+  return block + (((at + 8 + 15) & ~uintptr_t(15)) - at);
+}
 
 void screen_set_title(std::string_view title) {
   std::memset(title_buffer, 0, sizeof title_buffer);
@@ -69,6 +74,18 @@ void screen_report(const char* line) {
   (void)written;
 }
 
+const char* screen_failure() { return failure; }
+
+void screen_failure_forget() { failure[0] = 0; }
+
+void screen_fail(const char* format, ...) {
+  if (failure[0]) return;
+  va_list arguments;
+  va_start(arguments, format);
+  std::vsnprintf(failure, sizeof failure, format, arguments);
+  va_end(arguments);
+}
+
 const char* screen_preferred_driver() { return preferred_driver[0] ? preferred_driver : nullptr; }
 
 void screen_set_preferred_driver(const char* name) {
@@ -76,32 +93,16 @@ void screen_set_preferred_driver(const char* name) {
   if (name) std::snprintf(preferred_driver, sizeof preferred_driver, "%s", name);
 }
 
-void screen_info(int32_t* width, int32_t* height, int32_t* depth, int32_t* bytes_per_pixel,
-                 int32_t* pitch, int32_t* refresh, const char** driver_name) {
-  int32_t w = 0, h = 0, d = 0, bpp = 0, p = 0, r = 0;
-  const char* name = "";
-  if (const ScreenContext* s = screen_context) {
-    w = s->width, h = s->height, d = s->depth, bpp = s->bytes_per_pixel, p = s->pitch;
-    r = s->refresh_rate;
-    if (s->driver && s->driver->name) name = s->driver->name;
-  } else {
-    for (const DisplayDriver* const* it = display_drivers; *it; ++it) {
-      if ((*it)->desktop && (*it)->desktop(&w, &h, &d, &r) == 0) break;
-      w = h = d = r = 0;
-    }
-  }
-  if (width) *width = w;
-  if (height) *height = h;
-  if (depth) *depth = d;
-  if (bytes_per_pixel) *bytes_per_pixel = bpp;
-  if (pitch) *pitch = p;
-  if (refresh) *refresh = r;
-  if (driver_name) *driver_name = name;
+void screen_hold() {
+  ScreenContext* s = screen_context;
+  if (!s) return;
+  if (s->hold_count++ == 0 && s->driver && s->driver->lock) s->driver->lock();
 }
 
-bool screen_shown() {
-  const ScreenContext* s = screen_context;
-  return s && s->driver && s->driver != &null_driver;
+void screen_release() {
+  ScreenContext* s = screen_context;
+  if (!s || s->hold_count == 0) return;
+  if (--s->hold_count == 0 && s->driver && s->driver->unlock) s->driver->unlock();
 }
 
 void screen_mark_all_dirty() {

@@ -4,6 +4,7 @@
 // program includes gfx/screen.hpp instead.
 #include <pthread.h>
 
+#include <cstddef>
 #include <cstdint>
 
 #include "gfx/screen.hpp"
@@ -58,7 +59,8 @@ struct DisplayDriver {
   int (*desktop)(int32_t* width, int32_t* height, int32_t* depth, int32_t* refresh);
 };
 
-// Null-terminated list of drivers tried by screen_open, in order.
+// Null-terminated list of drivers tried by screen_open, in order
+// (gfx/driver_list.cpp; gfx/driver_list_null.cpp names none).
 extern const DisplayDriver* const display_drivers[];
 // Frame buffer only, nothing shown; chosen by ZORGFX=null or flags SCREEN_NULL.
 extern const DisplayDriver null_driver;
@@ -90,7 +92,8 @@ struct ScreenContext {
   int32_t event_tail, event_head;
   pthread_mutex_t* mutex;  // guards the event ring
   uint32_t flags;
-  int32_t lock_count;
+  int32_t lock_count;                       // open frame brackets (screen_lock)
+  int32_t hold_count;                       // holds of the driver's lock (screen_hold)
   int32_t text_view_first, text_view_last;  // rows of the console's print view
 };
 
@@ -115,12 +118,28 @@ const DisplayDriver* driver_select(const DisplayDriver* const* list, const char*
 // The first reason of a screen_open counts: the fallbacks tried after it
 // fail for reasons of their own.
 void screen_fail(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Forgets the reason, for a new screen_open and after one that succeeded.
+void screen_failure_forget();
+
+// The counted hold of the driver's lock: the outermost hold locks, the
+// outermost release unlocks, nothing else. For short sections that must keep
+// the update thread out (key queue, pages, console, plotting); it never starts
+// or ends a frame, which only screen_lock and screen_unlock do.
+void screen_hold();
+void screen_release();
 
 // The name set by screen_set_program_name, "" when none was.
 const char* screen_program_name();
 // Writes line on standard error after "NAME: ", in one write. Safe where
 // only async-signal-safe calls are allowed (Xlib's I/O error handler).
 void screen_report(const char* line);
+
+// The icon registered by screen_set_icon; count 0 when none was.
+const IconImage* screen_icon(int32_t* count);
+// The id screen_take_startup_id took, until a driver reports the window
+// shown with screen_startup_done; null when there is none (left).
+const char* screen_startup_id();
+void screen_startup_done();
 
 // The driver screen_open asks for before $ZORGFX (null: none).
 void screen_set_preferred_driver(const char* name);
@@ -130,5 +149,9 @@ const char* screen_preferred_driver();
 // out), freeing the open or half-built one, and the title taken from the
 // program file's name.
 bool screen_context_alloc(ScreenContext* s, int32_t pages);
+// Pages keep the address of their allocation in the 8 bytes before their
+// 16-byte aligned start, in a block PAGE_SLACK bytes longer than the page.
+constexpr size_t PAGE_SLACK = 8 + 15;
+uint8_t* page_start(uint8_t* block);
 void screen_context_free();
 void screen_set_default_title();

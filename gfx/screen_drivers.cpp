@@ -1,8 +1,9 @@
-// The display drivers a screen can use and how one is chosen.
+// The Null driver, how a screen's driver is chosen from the list, and what
+// the list tells without a screen. The list itself is linked beside the
+// back-ends it names (gfx/driver_list.cpp).
 #include <strings.h>
 
 #include "gfx/screen_driver.hpp"
-#include "gfx/x11/driver.hpp"
 
 namespace {
 
@@ -28,8 +29,6 @@ const DisplayDriver null_driver = {
     .desktop = nullptr,
 };
 
-const DisplayDriver* const display_drivers[] = {&x11_driver, nullptr};
-
 const DisplayDriver* driver_select(const DisplayDriver* const* list, const char* name,
                                    const char* title, int32_t width, int32_t height, int32_t depth,
                                    int32_t refresh, int32_t flags) {
@@ -52,4 +51,32 @@ const DisplayDriver* driver_select(const DisplayDriver* const* list, const char*
     }
   }
   return nullptr;
+}
+
+void screen_info(int32_t* width, int32_t* height, int32_t* depth, int32_t* bytes_per_pixel,
+                 int32_t* pitch, int32_t* refresh, const char** driver_name) {
+  int32_t w = 0, h = 0, d = 0, bpp = 0, p = 0, r = 0;
+  const char* name = "";
+  if (const ScreenContext* s = screen_context) {
+    w = s->width, h = s->height, d = s->depth, bpp = s->bytes_per_pixel, p = s->pitch;
+    r = s->refresh_rate;
+    if (s->driver && s->driver->name) name = s->driver->name;
+  } else {
+    for (const DisplayDriver* const* it = display_drivers; *it; ++it) {
+      if ((*it)->desktop && (*it)->desktop(&w, &h, &d, &r) == 0) break;
+      w = h = d = r = 0;
+    }
+  }
+  if (width) *width = w;
+  if (height) *height = h;
+  if (depth) *depth = d;
+  if (bytes_per_pixel) *bytes_per_pixel = bpp;
+  if (pitch) *pitch = p;
+  if (refresh) *refresh = r;
+  if (driver_name) *driver_name = name;
+}
+
+bool screen_shown() {
+  const ScreenContext* s = screen_context;
+  return s && s->driver && s->driver != &null_driver;
 }

@@ -1,6 +1,7 @@
-// The nested screen lock. The outermost lock keeps the driver's update thread
-// out and starts a frame; the outermost unlock ends it: the recorded frame is
-// drawn unless it repeats the last one, and the rows asked for are marked.
+// The frame bracket, nested. The outermost screen_lock holds the driver's lock
+// and opens a frame, which the drawing calls record; the outermost unlock
+// ends it: the recorded frame is drawn unless it repeats the last one, and
+// the rows asked for are marked.
 #include <cstring>
 
 #include "gfx/draw_context.hpp"
@@ -10,7 +11,7 @@
 void screen_lock() {
   ScreenContext* s = screen_context;
   if (!s) return;
-  if (s->lock_count == 0 && s->driver && s->driver->lock) s->driver->lock();
+  screen_hold();
   ++s->lock_count;
 }
 
@@ -21,7 +22,8 @@ void screen_unlock(int32_t first_row, int32_t last_row) {
   // The outermost unlock draws the recorded frame; an unchanged one leaves
   // page and rows alone.
   if (s->lock_count == 1 && frame_finish()) {
-    if (--s->lock_count == 0 && s->driver && s->driver->unlock) s->driver->unlock();
+    --s->lock_count;
+    screen_release();
     return;
   }
   if (last_row < 0) last_row = s->height - 1;
@@ -32,5 +34,6 @@ void screen_unlock(int32_t first_row, int32_t last_row) {
       std::memset(s->dirty_lines + first_row, 1, size_t(last_row - first_row + 1));
   }
   if (s->lock_count == 0) return;
-  if (--s->lock_count == 0 && s->driver && s->driver->unlock) s->driver->unlock();
+  --s->lock_count;
+  screen_release();
 }

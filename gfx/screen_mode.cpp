@@ -1,8 +1,6 @@
 // Opening a screen: checks the request, builds the context, picks a driver and
 // fills the console hook table; closing takes it all down again. Everything
 // a screen is made of meets here, so this file stands above the rest of the core.
-#include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
 
 #include "gfx/console.hpp"
@@ -16,7 +14,6 @@ namespace {
 
 int32_t serial_counter = 0;
 bool close_registered = false;
-char failure[160];  // why the last screen_open failed; empty: it did not
 
 bool depth_valid(int32_t depth) {
   switch (depth) {
@@ -146,28 +143,17 @@ int32_t mode_set(int32_t width, int32_t height, int32_t depth, int32_t scanline_
 
 int32_t screen_open(int32_t width, int32_t height, int32_t depth, int32_t pages, int32_t flags,
                     int32_t refresh) {
-  failure[0] = 0;
+  screen_failure_forget();
   if (width <= 0 || height <= 0 || width > SCREEN_MAX_SIZE || height > SCREEN_MAX_SIZE ||
       !depth_valid(depth)) {
     screen_fail("%d x %d Pixel mit %d Bit sind nicht möglich", width, height, depth);
     return 1;
   }
-  if (pages <= 0) pages = 1;
   const int32_t result =
       mode_set(width, height, depth, 1, pages, refresh, data_block + DATA_PALETTE_256, &font_8x8,
                flags, width / 8, height / 8);
-  if (result == 0) failure[0] = 0;  // a fallback succeeded after the first reason
+  if (result == 0) screen_failure_forget();  // a fallback succeeded after the first reason
   return result;
-}
-
-const char* screen_failure() { return failure; }
-
-void screen_fail(const char* format, ...) {
-  if (failure[0]) return;
-  va_list arguments;
-  va_start(arguments, format);
-  std::vsnprintf(failure, sizeof failure, format, arguments);
-  va_end(arguments);
 }
 
 void screen_close() {

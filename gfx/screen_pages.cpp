@@ -43,11 +43,11 @@ int32_t screen_set_pages(int32_t work, int32_t visible) {
       dc->lines[y] = s->pages[work] + size_t(y) * size_t(s->pitch);
   }
   if (visible >= 0 && visible < s->page_count && visible != s->visible_page) {
-    screen_lock();
+    screen_hold();
     s->visible_page = visible;
     s->visible_pixels = s->pages[visible];
     screen_mark_all_dirty();
-    screen_unlock_quiet();
+    screen_release();
   }
   return result;
 }
@@ -70,7 +70,7 @@ int32_t screen_copy_page(int32_t from, int32_t to) {
   const size_t offset = size_t(v.left) * size_t(s->bytes_per_pixel);
   const size_t bytes = size_t(v.width) * size_t(s->bytes_per_pixel);
   const bool mark = s->lock_count == 0;  // a locked caller marks its own rows
-  screen_lock();                         // the update thread may be reading the visible page
+  screen_hold();                         // the update thread may be reading the visible page
   for (int32_t y = v.top; y < v.top + v.height; ++y) {
     size_t row = size_t(y) * size_t(s->pitch) + offset;
     std::memcpy(s->pages[to] + row, s->pages[from] + row, bytes);
@@ -80,7 +80,7 @@ int32_t screen_copy_page(int32_t from, int32_t to) {
                 size_t(s->text_columns) * size_t(s->text_rows) * 12);
   if (to == s->visible_page && mark && v.height > 0)
     std::memset(s->dirty_lines + v.top, 1, size_t(v.height));
-  screen_unlock_quiet();
+  screen_release();
   return 0;
 }
 
@@ -89,10 +89,10 @@ void palette_set(int32_t index, int32_t r, int32_t g, int32_t b) {
   if (!s || s->depth > 8 || index < 0 || index > 255) return;
   // Under the lock: the update thread converts and clears the same rows.
   frame_flush();
-  screen_lock();
+  screen_hold();
   palette_store(s, index, r, g, b);
   screen_mark_all_dirty();
-  screen_unlock_quiet();
+  screen_release();
 }
 
 void palette_reset() {
@@ -100,13 +100,13 @@ void palette_reset() {
   if (!s || s->depth > 8 || !s->default_palette) return;
   const int32_t n = palette_entries(s->default_palette);
   frame_flush();
-  screen_lock();
+  screen_hold();
   for (int32_t i = 0; i < n; ++i) {
     const uint8_t* rgb = s->default_palette + 3 * i;
     palette_store(s, i, rgb[0], rgb[1], rgb[2]);
   }
   screen_mark_all_dirty();
-  screen_unlock_quiet();
+  screen_release();
 }
 
 void event_post(const ScreenEvent& event) {

@@ -1,7 +1,6 @@
 // Text in the built-in fonts, and the text grid that selects the font.
 #include "gfx/text.hpp"
 
-#include <algorithm>
 #include <cstdlib>
 
 #include "gfx/data_block.hpp"
@@ -48,65 +47,6 @@ int32_t draw_text(void* target, uint32_t flags, const char* text, int32_t length
   map_point(dc, x, y, &op.x1, &op.y1);
   frame_submit(dc, op, text);
   return 0;
-}
-
-void plot_text(DrawContext* dc, const FontDescriptor* font, int32_t mx, int32_t my, uint32_t value,
-               const char* text, int32_t length) {
-  screen_lock();
-  const int64_t W = font->width, H = font->height, n = length;
-  const int64_t L = dc->view.left, T = dc->view.top;
-  const int64_t right = L + dc->view.width, bottom = T + dc->view.height;
-  int64_t cx = mx, cy = my;
-  if (cx + n * W <= L || cx >= right || cy + H <= T || cy >= bottom || W <= 0) {
-    screen_unlock_quiet();
-    return;
-  }
-
-  // Rows outside the view are skipped by offsetting into the glyph.
-  const int64_t row_bytes = (W + 7) / 8;
-  int64_t skip_rows = cy < T ? T - cy : 0;
-  int64_t start_y = cy + skip_rows;
-  int64_t rows = H - skip_rows;
-  if (cy + H > bottom) rows -= cy + H - bottom;
-
-  // Whole characters outside the view are skipped by division.
-  int64_t first = 0, count = n;
-  if (cx < L) {
-    first = (L - cx) / W;
-    cx += first * W;
-    count -= first;
-  }
-  int64_t excess = cx + count * W - right;
-  if (excess > 0) count -= excess / W;
-
-  const uint8_t* glyphs = font->glyphs;
-  // Plain 32-bit pixels of a whole 8-pixel cell are stored directly: the
-  // same pixels as put_pixel, without a call per pixel.
-  const bool direct = W == 8 && put_pixel_is_plain32(dc);
-  for (int64_t i = first; i < first + count; ++i, cx += W) {
-    if (cx + W <= L) continue;
-    if (cx >= right) break;
-    const uint8_t* g = glyphs + int64_t(uint8_t(text[i])) * H * row_bytes + skip_rows * row_bytes;
-    const bool whole = cx >= L && cx + W <= right;
-    if (direct && whole) {
-      for (int64_t r = 0; r < rows; ++r) {
-        uint32_t* out = reinterpret_cast<uint32_t*>(dc->lines[start_y + r]) + cx;
-        for (unsigned bits = g[r]; bits; bits &= bits - 1) out[__builtin_ctz(bits)] = value;
-      }
-      continue;
-    }
-    for (int64_t r = 0; r < rows; ++r) {
-      const int32_t py = int32_t(start_y + r);
-      for (int64_t j = 0; j < W; ++j) {
-        if (!((g[j >> 3] >> (j & 7)) & 1)) continue;
-        int64_t px = cx + j;
-        if (whole || (px >= L && px < right)) dc->put_pixel(dc, int32_t(px), py, value);
-      }
-      g += row_bytes;
-    }
-  }
-  mark_rows(dc, start_y, start_y + rows - 1);
-  screen_unlock_quiet();
 }
 
 int32_t text_grid_set(int32_t columns, int32_t rows) {

@@ -2,10 +2,11 @@
 # Sets up, builds and runs the monitor on the bundled example configuration.
 # With a DISPLAY it simply runs the monitor. Without one (a server, a fresh
 # container) it runs it for a few seconds on a private Xvfb, saves a
-# screenshot of its window, says where it is, and ends.
+# screenshot of its window, says where it is, and ends. Only the monitor and
+# the screenshot tool are built; the test programs are the test command's.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-bash "$root/scripts/build.sh"
+bash "$root/scripts/build.sh" tandrel
 cd "$root/examples"
 if [ -n "${DISPLAY:-}" ]; then
   exec "$root/build/tandrel"

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Checks the format, then sets up, builds and runs the whole test suite; then the same suite built with
-# AddressSanitizer and UndefinedBehaviorSanitizer; then the X11 driver and
-# end-to-end tests built with ThreadSanitizer; then every fuzz target for a
-# bounded time (FUZZ_SECONDS each, default 60). Fails when any of them fails.
+# Checks the format, then sets up and builds; checks that the files call each
+# other in one direction (scripts/layers.sh); runs the whole test suite; then
+# the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer;
+# then the X11 driver and end-to-end tests built with ThreadSanitizer; then
+# every fuzz target for a bounded time (FUZZ_SECONDS each, default 60). Fails
+# when any of them fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 began=$SECONDS
@@ -12,8 +14,13 @@ stage "format"
 bash scripts/setup.sh
 bash scripts/format.sh --check
 
-stage "build and tests"
+stage "build"
 bash scripts/build.sh
+
+stage "layers"
+bash scripts/layers.sh -q build
+
+stage "tests"
 (cd build && ctest --output-on-failure -j"$(nproc)")
 
 stage "sanitized build and tests"

@@ -2,8 +2,6 @@
 // and screen events; and the pointer as the driver reports and moves it.
 #include <unistd.h>
 
-#include <cstring>
-
 #include "gfx/input.hpp"
 #include "gfx/x11/x11_state.hpp"
 
@@ -104,10 +102,6 @@ void on_configure(XConfigureEvent& event) {
 
 }  // namespace
 
-void x11_clear_key_states() {
-  if (uint8_t* keys = key_states()) std::memset(keys, 0, 128);
-}
-
 void x11_handle_event(XEvent& event) {
   switch (event.type) {
     case KeyPress:
@@ -141,9 +135,9 @@ void x11_handle_event(XEvent& event) {
         // Losing the focus forgot the pointer; it may still be over the window.
         pointer_refresh();
       }
-      image_send_all();
+      rows_send_all();
       break;
-    case Expose: image_send_all(); break;
+    case Expose: rows_send_all(); break;
     case FocusOut:
       // Focus passing from the frame to the drawing window stays with us.
       if (event.xfocus.detail == NotifyInferior) break;

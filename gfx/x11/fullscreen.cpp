@@ -1,5 +1,5 @@
 // Full screen through XRandR: the sizes and rates the server offers, switching
-// to the screen's size and back, the grabs that go with it, and the toggle.
+// to the screen's size and back, and the grabs that go with it.
 #include <unistd.h>
 
 #include <cstdlib>
@@ -74,22 +74,6 @@ void x11_mode_restore() {
   XUngrabPointer(d, CurrentTime);
   XUngrabKeyboard(d, CurrentTime);
   x11.grabbed = false;
-}
-
-void x11_toggle_fullscreen() {
-  image_close();
-  x11.flags ^= SCREEN_FULLSCREEN;
-  if (image_open() != 0) {
-    image_close();
-    x11.flags ^= SCREEN_FULLSCREEN;
-    image_open();
-  }
-  if (ScreenContext* screen = screen_context; screen && screen->device_palette)
-    for (int i = 0; i < 256; i++) {
-      uint32_t c = screen->device_palette[i];
-      x11_set_palette(i, int32_t(c & 0xFF), int32_t((c >> 8) & 0xFF), int32_t((c >> 16) & 0xFF));
-    }
-  x11_clear_key_states();
 }
 
 uint32_t* x11_fetch_modes(int32_t depth, int32_t* count) {

@@ -12,9 +12,6 @@
 
 namespace {
 
-// Used when the core has no 16-bit lookup table.
-uint32_t spare_lookup16[512];
-
 // Only the names Xlib resolves to the local socket count as local.
 bool display_is_local() {
   const char* name = DisplayString(x11.display);
@@ -203,8 +200,6 @@ void unmap_and_wait(Window window) {
 
 }  // namespace
 
-uint32_t* image_lookup16() { return screen_lookup16 ? screen_lookup16 : spare_lookup16; }
-
 MaskBuilder mask_builder_for(int32_t bytes_per_pixel) {
   if (bytes_per_pixel == 1) return mask_row8;
   if (bytes_per_pixel == 2) return mask_row16;
@@ -215,7 +210,7 @@ int image_open() {
   Display* d = x11.display;
   bool full = x11.flags & SCREEN_FULLSCREEN;
   x11.converter =
-      converter_choose(x11.depth_requested, x11.visual_bpp, visual_red_low(), image_lookup16());
+      converter_choose(x11.depth_requested, x11.visual_bpp, visual_red_low(), rows_lookup16());
   if (!x11.converter) {
     screen_fail(
         "kein Umwandler von %d Bit in das Pixelformat der Anzeige (Tiefe %d, %d Bit je Pixel)",

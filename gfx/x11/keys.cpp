@@ -2,6 +2,8 @@
 // key codes (plain bytes from the keyboard mapping, or 255 and a scan code).
 #include <X11/keysym.h>
 
+#include <cstring>
+
 #include "gfx/x11/x11_state.hpp"
 
 // Scan codes of the PC keyboard by X key symbol; the first matching row wins,
@@ -96,4 +98,8 @@ int32_t key_translate(XKeyEvent& event, int32_t scan) {
     return byte == 127 ? 0x53FF : byte;
   }
   return extended_key(scan);
+}
+
+void x11_clear_key_states() {
+  if (ScreenContext* s = screen_context; s && s->key_state) std::memset(s->key_state, 0, 128);
 }

@@ -3,7 +3,8 @@
 // the window) already shows; only rows that differ are kept, and each run of
 // them is sent trimmed to the columns that differ. After an expose, a focus
 // gain, a full-screen toggle, a palette change and for the first frame the
-// window may show anything, so every dirty row is sent whole.
+// window may show anything, so every dirty row is sent whole; so are a shaped
+// window's.
 #include <X11/extensions/shape.h>
 
 #include <algorithm>
@@ -15,6 +16,9 @@
 #include "gfx/x11/x11_state.hpp"
 
 namespace {
+
+// Used when the core has no 16-bit lookup table.
+uint32_t spare_lookup16[512];
 
 // Image rows first .. first + count - 1, columns left .. left + width - 1,
 // into the window, with their part of the shape mask; each page row fills
@@ -44,9 +48,9 @@ void put_rows(const ScreenContext* screen, int32_t rows_per_row, int32_t first, 
 // Rows are the page's (times its scanline size); each is scale image rows.
 void send_whole(const ScreenContext* screen, int32_t scanlines, int32_t rows) {
   const int32_t s = x11.scale;
-  ConvertSource source{screen->visible_pixels, screen->pitch,    screen->width,
-                       screen->height,         scanlines * s,    screen->dirty_lines,
-                       screen->device_palette, image_lookup16(), s};
+  ConvertSource source{screen->visible_pixels, screen->pitch,   screen->width,
+                       screen->height,         scanlines * s,   screen->dirty_lines,
+                       screen->device_palette, rows_lookup16(), s};
   x11.converter(source, reinterpret_cast<uint8_t*>(x11.image->data), x11.image->bytes_per_line);
   const uint8_t* dirty = screen->dirty_lines;
   for (int32_t first = 0; first < rows;) {
@@ -94,7 +98,7 @@ void send_changed(const ScreenContext* screen, int32_t rows) {
                            1,
                            &convert_it,
                            screen->device_palette,
-                           image_lookup16(),
+                           rows_lookup16(),
                            s};
       x11.converter(source, x11.staging, pitch);
       uint8_t* shown = image + size_t(y) * size_t(s) * size_t(pitch);
@@ -119,6 +123,8 @@ void send_changed(const ScreenContext* screen, int32_t rows) {
 
 }  // namespace
 
+uint32_t* rows_lookup16() { return screen_lookup16 ? screen_lookup16 : spare_lookup16; }
+
 bool rows_open() {
   x11.send_all = true;
   std::free(x11.staging);
@@ -133,13 +139,16 @@ void rows_close() {
   x11.staging = nullptr;
 }
 
-void image_update() {
+void rows_send() {
   ScreenContext* screen = screen_context;
   if (!screen || !x11.image || !screen->dirty_lines) return;
   int32_t scanlines = screen->scanline_size > 0 ? screen->scanline_size : 1;
   int32_t rows = screen->height * scanlines;
   if (rows > x11.page_height) rows = x11.page_height;
-  if (x11.send_all || !x11.staging || scanlines != 1)
+  // A shaped window's mask comes from the page's values, which may change
+  // where the converted pixels do not (two indices of one colour): its dirty
+  // rows go whole, mask and all.
+  if (x11.send_all || !x11.staging || scanlines != 1 || x11.shape_image)
     send_whole(screen, scanlines, rows);
   else
     send_changed(screen, rows);
@@ -147,7 +156,7 @@ void image_update() {
   std::memset(screen->dirty_lines, 0, size_t(rows));
 }
 
-void image_send_all() {
+void rows_send_all() {
   x11.send_all = true;
   if (screen_context) screen_mark_all_dirty();
 }

@@ -8,6 +8,8 @@
 void* x11_update_thread(void*) {
   bool ok = image_open() == 0;
   if (!ok) x11_running = false;
+  // Mapped now: the launcher may stop its busy feedback.
+  if (ok) x11_startup_complete(x11_managed_window());
   x11.cursor_visible = true;
   x11.have_root = false;
   pthread_mutex_lock(&x11.mutex);
@@ -18,7 +20,7 @@ void* x11_update_thread(void*) {
 
   while (x11_running) {
     x11_lock();
-    image_update();
+    rows_send();
     while (XPending(x11.display)) {
       XEvent event;
       XNextEvent(x11.display, &event);

@@ -149,6 +149,8 @@ bool x11_window_open(const char* title) {
   XStoreName(d, x11.frame_window, title ? title : "");
   identify_window(x11.frame_window);
   identify_window(x11.draw_window);
+  x11_icon_set(x11_managed_window());
+  x11_startup_id_set(x11_managed_window());
   set_size_hints();
   if ((x11.flags & SCREEN_NO_FRAME) && !hide_decorations()) {
     screen_fail("der Fenstermanager kennt kein Fenster ohne Rahmen");
@@ -182,6 +184,11 @@ void x11_window_close() {
   if (x11.full_window) XDestroyWindow(d, x11.full_window);
   if (x11.frame_window) XDestroyWindow(d, x11.frame_window);
   if (x11.colormap) XFreeColormap(d, x11.colormap);
+  x11_icon_free();
+}
+
+Window x11_managed_window() {
+  return (x11.flags & SCREEN_NO_FRAME) ? x11.draw_window : x11.frame_window;
 }
 
 bool x11_wait_event(Window window, int type, int timeout_ms) {
@@ -206,7 +213,7 @@ void x11_set_palette(int32_t index, int32_t r, int32_t g, int32_t b) {
   color.blue = channel(b);
   color.flags = DoRed | DoGreen | DoBlue;
   XStoreColors(x11.display, x11.colormap8, &color, 1);
-  image_send_all();
+  rows_send_all();
 }
 
 void x11_set_window_title(const char* title) {

@@ -1,6 +1,7 @@
 #pragma once
-// State shared by the files of the X11 driver: set-up (driver.cpp), windows,
-// events, full screen, the update thread, the image and its rows, and keys.
+// State shared by the files of the X11 driver: state and lock (x11_state.cpp),
+// init and exit (driver.cpp), windows, events, full screen and the toggle,
+// the update thread, the image and its rows, and keys.
 // Private to gfx/x11 and its tests; nothing else includes Xlib.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -101,7 +102,7 @@ extern std::atomic<bool> x11_running;
 // Update passes made since the process started; the benchmark and tests read it.
 extern std::atomic<uint64_t> x11_passes;
 
-// Set-up and the lock (driver.cpp). The lock is the driver's: it keeps the
+// Set-up and the lock (x11_state.cpp). The lock is the driver's: it keeps the
 // update thread and the drawing thread apart, and holds Xlib's display lock.
 void x11_process_setup();  // once per process: threads and error handlers
 void x11_lock();
@@ -117,10 +118,20 @@ void x11_window_close();
 void x11_set_palette(int32_t index, int32_t r, int32_t g, int32_t b);
 void x11_set_window_title(const char* title);
 int32_t x11_set_window_pos(int32_t x, int32_t y);
+// The window the window manager shows: the frame, or without one the drawing window.
+Window x11_managed_window();
 // Waits up to timeout_ms for an event of that type on that window and removes it.
 bool x11_wait_event(Window window, int type, int timeout_ms);
 // Coordinate left as it is, for set_mouse and set_window_pos.
 constexpr int32_t X11_KEEP = INT32_MIN;
+
+// What the desktop learns of the window (icon.cpp, startup.cpp): the
+// registered icon, freed again with the windows; the launcher's start-up id
+// before the window is mapped, and the message that it is shown after.
+void x11_icon_set(Window window);
+void x11_icon_free();
+void x11_startup_id_set(Window window);
+void x11_startup_complete(Window window);
 
 // The scale (scale.cpp). scale_choose answers the first of: tandrel_scale
 // when it holds 1 to 4, gdk_scale likewise, the Xft.dpi value over 96
@@ -138,13 +149,11 @@ inline int32_t x11_to_page(int32_t v) {
 
 // Events and the pointer (events.cpp).
 void x11_handle_event(XEvent& event);
-void x11_clear_key_states();
 int x11_get_mouse(int32_t* x, int32_t* y, int32_t* wheel, int32_t* buttons, int32_t* clip);
 void x11_set_mouse(int32_t x, int32_t y, int32_t visible, int32_t clip);
 
 // Full screen (fullscreen.cpp).
-void x11_read_randr();  // at init: the sizes and rates for full screen
-void x11_toggle_fullscreen();
+void x11_read_randr();    // at init: the sizes and rates for full screen
 int x11_mode_switch();    // full screen: XRandR size, pointer and keyboard grabs; 0 or -1
 void x11_mode_restore();  // undoes x11_mode_switch; harmless when nothing was switched
 uint32_t* x11_fetch_modes(int32_t depth, int32_t* count);
@@ -154,20 +163,24 @@ int x11_desktop(int32_t* width, int32_t* height, int32_t* depth, int32_t* refres
 void* x11_update_thread(void*);
 void x11_wait_vsync();
 
-// Image layer (image.cpp). image_open answers 0 or -1; image_update runs under the lock.
+// Between window and full screen (toggle.cpp).
+void x11_toggle_fullscreen();
+
+// Image layer (image.cpp). image_open answers 0 or -1.
 int image_open();
 void image_close();
-// Rows (send_rows.cpp): rows_open after the image exists (false: out of
-// memory), rows_close before it goes; image_update sends the dirty rows;
-// image_send_all makes the next pass send every row whole.
-bool rows_open();
-// The 16-bit lookup table the converter was chosen with.
-uint32_t* image_lookup16();
-void rows_close();
-void image_update();
-void image_send_all();
 // The shape mask builder for a screen's bytes per pixel.
 MaskBuilder mask_builder_for(int32_t bytes_per_pixel);
+
+// Rows (send_rows.cpp): rows_open after the image exists (false: out of
+// memory), rows_close before it goes; rows_send sends the dirty rows, under
+// the lock; rows_send_all makes the next pass send every row whole.
+bool rows_open();
+void rows_close();
+void rows_send();
+void rows_send_all();
+// The 16-bit lookup table the converter is chosen with.
+uint32_t* rows_lookup16();
 
 // Keys (keys.cpp).
 struct KeysymRow {
@@ -183,3 +196,5 @@ void keycode_table_build(Display* display, uint8_t table[256]);
 int32_t key_translate(XKeyEvent& event, int32_t scan);
 // Extended key code of scan codes 59 to 83, else 0.
 int32_t extended_key(int32_t scan);
+// Forgets which keys are down.
+void x11_clear_key_states();

@@ -83,12 +83,15 @@ class Faults : public testing::Test {
     x->move_pointer(1023, 767);
   }
 
-  // Starts tandrel in the folder; path replaces PATH when given, env adds "NAME=value".
-  void startMonitor(const std::string& path = "", const std::vector<std::string>& env = {}) {
+  // Starts tandrel in the folder; path replaces PATH when given, env adds "NAME=value",
+  // and prefix runs before it, given its path as the last argument.
+  void startMonitor(const std::string& path = "", const std::vector<std::string>& env = {},
+                    std::vector<std::string> prefix = {}) {
     std::vector<std::string> set = env;
     set.push_back("DISPLAY=" + x->name());
     if (!path.empty()) set.push_back("PATH=" + path);
-    ASSERT_TRUE(monitor.start({TANDREL_EXE}, folder.path(), environmentWith(set, {"ZORGFX"}),
+    prefix.push_back(TANDREL_EXE);
+    ASSERT_TRUE(monitor.start(prefix, folder.path(), environmentWith(set, {"ZORGFX"}),
                               {folder.file("stdout"), folder.file("stderr")}));
   }
 

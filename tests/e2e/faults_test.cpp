@@ -110,6 +110,34 @@ TEST_F(Faults, PingThatNeverEndsFreezesTheWindowUntilKilledAndItsSampleIsKept) {
   closeAndExpectZero();
 }
 
+// --- stop signals ------------------------------------------------------------
+// Expected: ignored from the start (nohup, a script's background job), a
+// signal stays ignored; Ctrl-C during a client ends the monitor as without one.
+
+TEST_F(Faults, HangupAndInterruptIgnoredFromTheStartStayIgnored) {
+  startX();
+  startMonitor("", {}, {"sh", "-c", "trap '' HUP INT; exec \"$0\""});
+  ASSERT_TRUE(windowUp()) << errors();
+  for (int signal : {SIGHUP, SIGINT}) kill(monitor.pid(), signal);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_TRUE(monitor.running()) << "status " << monitor.wait(0);
+  closeAndExpectZero();
+}
+
+TEST_F(Faults, InterruptDuringAClientEndsTheMonitor) {
+  startX();
+  replaceTool("launcher", "echo $$ > \"$d/launcher.pid\"\nexec sleep 600\n");
+  folder.write("tandrel.cfg", "terminal=launcher\nalpha.test\n");
+  startMonitor(pathWithReplacements());
+  ASSERT_TRUE(windowUp()) << errors();
+  x->move_pointer(originX + 350, originY + 72);  // the SSH-Client button
+  x->button(1, true);
+  ASSERT_TRUE(wait_until([&] { return pidIn(folder.file("launcher.pid")) > 0; }, 10000));
+  x->button(1, false);
+  kill(-monitor.pid(), SIGINT);  // Ctrl-C in the terminal reaches its whole group
+  EXPECT_EQ(monitor.wait(5000), 128 + SIGINT) << errors();
+}
+
 // --- the X server killed -----------------------------------------------------
 // Expected: the program ends within a few seconds, says so on stderr and
 // exits with a status other than 0 (not through a signal).
@@ -338,6 +366,28 @@ TEST_F(Faults, NoConfigurationAnywhereSaysSoInAWindowWhoseCloseBoxEndsWithOne) {
   // 437.
   EXPECT_EQ(lab::textMismatches(image, 8, 8 + 7 * 14, "Beispiel f\x81r", textColour, 0x1E1E1E), 0);
   EXPECT_EQ(errors().find(first), 0u) << errors();
+  x->send_delete_window(window);
+  EXPECT_EQ(monitor.wait(5000), 1) << errors();
+}
+
+// Seven system folders, as some desktops have: the window grows to show the example.
+TEST_F(Faults, NoConfigurationInManyPlacesStillShowsTheExample) {
+  startX();
+  unlink(folder.file("tandrel.cfg").c_str());
+  std::string folders;  // the empty last one is skipped
+  for (char i = '0'; i < '7'; ++i) folders += folder.file(std::string("etc") + i) + ":";
+  startMonitor("",
+               {"HOME=" + folder.file("home"), "XDG_CONFIG_HOME=", "XDG_CONFIG_DIRS=" + folders});
+  ASSERT_TRUE(windowUp(15000, "tandrel: keine Hosts", false)) << errors();
+  // Message, blank, heading, nine places, blank, the example's heading and its two lines.
+  int w = 0, h = 0;
+  ASSERT_TRUE(x->size_of(window, &w, &h));
+  EXPECT_EQ(h, 8 + 16 * 14 + 8);
+  lab::WindowImage image;
+  EXPECT_TRUE(wait_until([&] {
+    return image.grab(x->display(), window) &&
+           lab::textMismatches(image, 8, 8 + 15 * 14, "  localhost", textColour, 0x1E1E1E) == 0;
+  })) << lab::textPicture(image, 8, 8 + 15 * 14, "  localhost", textColour, 0x1E1E1E);
   x->send_delete_window(window);
   EXPECT_EQ(monitor.wait(5000), 1) << errors();
 }

@@ -21,7 +21,7 @@
 
 #include "app/config.hpp"
 #include "app/hosts.hpp"
-#include "app/window.hpp"
+#include "app/ui/window.hpp"
 #include "gfx/screen_driver.hpp"
 #include "lab/child_process.hpp"
 #include "support/scratch.hpp"

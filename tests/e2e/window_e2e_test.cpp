@@ -3,15 +3,23 @@
 // gtest first: Xlib's macros (None, Bool, ...) would clash with it.
 #include <gtest/gtest.h>
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/keysym.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -21,6 +29,7 @@
 #include "support/scratch.hpp"
 #include "support/stub_tools.hpp"
 #include "support/xserver.hpp"
+#include "tools/png.hpp"
 
 namespace {
 
@@ -210,6 +219,144 @@ TEST_F(MonitorWindow, ReloadReprobesExactlyThatHostAndFtpRunsTheLauncher) {
   x->tap(XK_F4);
   x->key(XK_Alt_L, false);
   EXPECT_EQ(monitor->wait(5000), 0) << monitor->errors();
+}
+
+// Started by a launcher with a start-up id: the window carries the icon of
+// data/icons and the id, the launcher hears "remove" once the window is
+// mapped, and no tool started inherits the id.
+TEST_F(MonitorWindow, CarriesTheIconAndEndsTheLaunchersStartUpOnceMapped) {
+  Display* d = x->display();
+  // Maps of top-level windows and the start-up messages, in the server's order.
+  XSelectInput(d, x->root(), PropertyChangeMask | SubstructureNotifyMask);
+  const Atom begin = XInternAtom(d, "_NET_STARTUP_INFO_BEGIN", False);
+  const Atom more = XInternAtom(d, "_NET_STARTUP_INFO", False);
+  setenv("DESKTOP_STARTUP_ID", "menu-7 \"x\"_TIME42", 1);
+  monitor = std::make_unique<Monitor>(folder, x->name());
+  unsetenv("DESKTOP_STARTUP_ID");
+  std::string message;
+  std::vector<Window> mapped;
+  bool complete = false;
+  ASSERT_TRUE(wait_until(
+      [&] {
+        for (XEvent e; !complete && XPending(d);) {
+          XNextEvent(d, &e);
+          if (e.type == MapNotify) mapped.push_back(e.xmap.window);
+          if (e.type != ClientMessage ||
+              (e.xclient.message_type != begin && e.xclient.message_type != more))
+            continue;
+          if (e.xclient.message_type == begin) message.clear();
+          const size_t piece = strnlen(e.xclient.data.b, 20);
+          message.append(e.xclient.data.b, piece);
+          complete = piece < 20;
+        }
+        return complete;
+      },
+      20000))
+      << monitor->errors();
+  EXPECT_EQ(message, "remove: ID=\"menu-7 \\\"x\\\"_TIME42\"");
+  window = x->wait_window("Zeige 3 Server");
+  Window top = window, root = 0, parent = 0, *children = nullptr;  // the manager's frame around it
+  for (unsigned n = 0; XQueryTree(d, top, &root, &parent, &children, &n); top = parent) {
+    XFree(children);
+    if (parent == root) break;
+  }
+  EXPECT_NE(std::find(mapped.begin(), mapped.end(), top), mapped.end()) << "told before the map";
+  Atom type;
+  int format;
+  unsigned long count = 0, after;
+  unsigned char* data = nullptr;
+  XGetWindowProperty(d, window, XInternAtom(d, "_NET_WM_ICON", False), 0, LONG_MAX / 4, False,
+                     XA_CARDINAL, &type, &format, &count, &after, &data);
+  const std::vector<long> icon(reinterpret_cast<long*>(data),
+                               reinterpret_cast<long*>(data) + count);
+  XFree(data);
+  std::vector<long> sizes;
+  for (size_t at = 0; at + 2 <= icon.size(); at += 2 + size_t(icon[at] * icon[at + 1])) {
+    sizes.push_back(icon[at]);
+    std::ifstream in(std::string(TANDREL_SOURCE_DIR) + "/data/icons/tandrel-" +
+                         std::to_string(icon[at]) + ".png",
+                     std::ios::binary);
+    std::vector<uint8_t> png{std::istreambuf_iterator<char>(in), {}}, rgba;
+    int w = 0, h = 0;
+    ASSERT_TRUE(decodePngRgba(png, &w, &h, &rgba)) << icon[at];
+    ASSERT_EQ(icon[at + 1], h);
+    ASSERT_LE(at + 2 + size_t(w * h), icon.size());
+    int wrong = 0;
+    for (size_t p = 0; p < size_t(w * h); ++p)
+      wrong += uint32_t(icon[at + 2 + p]) !=
+               (uint32_t(rgba[4 * p + 3]) << 24 | uint32_t(rgba[4 * p]) << 16 |
+                uint32_t(rgba[4 * p + 1]) << 8 | rgba[4 * p + 2]);
+    EXPECT_EQ(wrong, 0) << w << " pixels";
+  }
+  EXPECT_EQ(sizes, (std::vector<long>{16, 32, 48, 64}));
+  XWMHints* hints = XGetWMHints(d, window);
+  ASSERT_NE(hints, nullptr);
+  EXPECT_EQ(hints->flags & (IconPixmapHint | IconMaskHint), IconPixmapHint | IconMaskHint);
+  XFree(hints);
+  ASSERT_FALSE(tools.calls().empty());
+  for (const StubCall& call : tools.calls()) EXPECT_FALSE(call.startupIdSet) << call.tool;
+}
+
+// The bundled example's launcher: setsid -f returns at once, so while the
+// terminal it opened stays open the monitor pings, draws and answers.
+TEST_F(MonitorWindow, SshThroughSetsidLeavesTheMonitorRunningWhileTheTerminalStaysOpen) {
+  const std::string terminal = tools.folder() + "/bin/x-terminal-emulator";
+  std::ofstream(terminal) << "#!/bin/sh\necho \"$*\" > '" << folder.file("args") << "'\necho $$ > '"
+                          << folder.file("pid") << "'\nexec sleep 20\n";
+  chmod(terminal.c_str(), 0755);
+  folder.write("tandrel.cfg",
+               "terminal=setsid -f x-terminal-emulator -e\nalpha.test\nbeta.test\ngamma.test\n");
+  start();
+  ASSERT_TRUE(pressUntil(350, 472, [&] { return !folder.read("pid").empty(); }));
+  const pid_t session = pid_t(std::stol(folder.read("pid")));
+  EXPECT_EQ(folder.read("args"), "-e ssh -X root@gamma.test\n");
+  auto green = [&] {  // alpha's graph: one sample more draws more of it in green
+    int n = 0;
+    for (int px = 451; px < 800; ++px)
+      for (uint32_t v : x->column(window, px, 1, 196)) n += v == rgb(0xFF00C800);
+    return n;
+  };
+  const int before = green();
+  EXPECT_TRUE(wait_until([&] { return green() > before; }, 8000));
+  x->move_pointer(originX + 50, originY + 10);
+  EXPECT_TRUE(wait_until([&] { return x->pixel(window, 5, 5) == rgb(0xFFF5FFFF); }, 3000));
+  EXPECT_EQ(kill(session, 0), 0) << "the terminal is gone already";
+  kill(session, SIGKILL);
+  x->send_delete_window(window);
+  EXPECT_EQ(monitor->wait(5000), 0) << monitor->errors();
+}
+
+// From a terminal the probes show on one line rewritten in place, cleared
+// once the window is there; nothing is left of it when the program ends.
+TEST_F(MonitorWindow, ProgressOnATerminalNamesEachHostAndLeavesNoTrace) {
+  x->make_default();
+  int terminal = -1;
+  const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (pid == 0) {
+    if (chdir(folder.path().c_str()) == 0) execl(TANDREL_EXE, "tandrel", nullptr);
+    _exit(127);
+  }
+  ASSERT_GT(pid, 0);
+  std::string out;
+  auto drain = [&](int timeout_ms) {  // what the terminal got until it is quiet (or closed)
+    char buffer[512];
+    pollfd ready = {terminal, POLLIN, 0};
+    for (ssize_t n = 1; n > 0 && poll(&ready, 1, timeout_ms) > 0;)
+      if ((n = read(terminal, buffer, sizeof buffer)) > 0) out.append(buffer, size_t(n));
+  };
+  window = x->wait_window("Zeige 3 Server");
+  drain(500);
+  const size_t first = out.find("\rtandrel: prüfe alpha.test (1 von 3) …\x1b[K");
+  const size_t last = out.find("\rtandrel: prüfe gamma.test (3 von 3) …\x1b[K");
+  EXPECT_LT(first, last) << out;
+  EXPECT_EQ(out.rfind("\r\x1b[K"), out.size() - 4) << "not cleared when the window opened: " << out;
+  const size_t shown = out.size();
+  if (window) x->send_delete_window(window);
+  drain(5000);
+  EXPECT_EQ(out.size(), shown) << out;
+  kill(pid, SIGKILL);  // in case it is still running: it ends by the close box otherwise
+  waitpid(pid, nullptr, 0);
+  close(terminal);
 }
 
 TEST(MonitorStart, ZeroHostsEndsWithAMessage) {

@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "gfx/console.hpp"
+#include "gfx/console_screen.hpp"
 #include "gfx/input.hpp"
 #include "gfx_fixture.hpp"
 
@@ -57,6 +58,9 @@ TEST_F(KeyScreen, WaitingPendingAndTheHitFlag) {
   EXPECT_EQ(key_hit_test(), 1);
   EXPECT_EQ(key_hit_test(), 0);
   EXPECT_EQ(console_read_key(), "y");
+  key_post('a');
+  key_post(13);
+  EXPECT_EQ(screen_line_input_fixed(nullptr, false, nullptr, 8), 0);  // read, kept nowhere
   screen_close();
   EXPECT_EQ(key_wait(), 0);
   EXPECT_EQ(key_read(), "");

@@ -75,6 +75,13 @@ TEST(ScreenOpen, NormalisesDepthAndSizesThePage) {
   EXPECT_EQ(s->text_rows, 75);
   EXPECT_EQ(reinterpret_cast<uintptr_t>(s->pages[0]) % 16, 0u);
   EXPECT_EQ(s->visible_pixels, s->pages[0]);
+  // A block may come only 8-aligned: the page and the address before it stay inside.
+  alignas(16) uint8_t block[32];
+  for (uint8_t* b : {block, block + 8}) {
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(page_start(b)) % 16, 0u);
+    EXPECT_GE(page_start(b) - b, 8);
+    EXPECT_LE(page_start(b) - b, ptrdiff_t(PAGE_SLACK));
+  }
   // Every pixel starts as opaque black, no row is dirty yet.
   EXPECT_TRUE(pixels_not(0xFF000000u).empty());
   EXPECT_TRUE(dirty_rows().empty());
@@ -133,21 +140,6 @@ TEST(ScreenOpen, FlagsReachTheContextExceptForTheNullRequest) {
   EXPECT_EQ(screen_context->driver, &null_driver);
   EXPECT_EQ(screen_context->flags, uint32_t(CONTEXT_ALPHA | CONTEXT_PRIORITY));
   screen_close();
-}
-
-TEST(ScreenOpen, NoDisplayFailsAndLeavesNothingBehind) {
-  const char* display = std::getenv("DISPLAY");
-  std::string saved = display ? display : "";
-  unsetenv("DISPLAY");
-  unsetenv("ZORGFX");
-  ASSERT_EQ(screen_open(64, 64, 32, 1, SCREEN_NULL, 0), 0);  // an open screen is closed first
-  EXPECT_EQ(screen_open(800, 200, 32, 1, 0, 0), 1);
-  EXPECT_STREQ(screen_failure(), "DISPLAY ist nicht gesetzt");
-  EXPECT_EQ(screen_context, nullptr);
-  EXPECT_EQ(console_hooks.read_key, nullptr);
-  EXPECT_EQ(console_hooks.page_select, nullptr);
-  EXPECT_EQ(screen_lookup16, nullptr);
-  if (display) setenv("DISPLAY", saved.c_str(), 1);
 }
 
 TEST(ScreenOpen, ExhaustedMemoryFailsWithoutAScreen) {
@@ -237,6 +229,21 @@ TEST_F(CountedScreen, PrimitivesKeepAnOuterLock) {
   EXPECT_EQ(CountingDriver::unlocks, 1);
 }
 
+// A hold inside the bracket keeps the update thread out and nothing else:
+// the frame is still being recorded, and drawn at the unlock.
+TEST_F(CountedScreen, AHoldNeverEndsAFrame) {
+  screen_lock();
+  box(10, 10, 20, 20, 0xFFFFFFFF);
+  screen_hold();
+  screen_release();
+  EXPECT_EQ(pixel32(15, 15), BLACK);
+  EXPECT_EQ(screen_context->lock_count, 1);
+  EXPECT_EQ(CountingDriver::unlocks, 0);
+  screen_unlock(1, 0);
+  EXPECT_EQ(pixel32(15, 15), 0xFFFFFFFFu);
+  EXPECT_EQ(CountingDriver::unlocks, 1);
+}
+
 // A frame drawn again unchanged is skipped and marks nothing; a changed
 // byte, or anything that touched the page in between, draws it in full.
 TEST_F(NullScreen, RepeatedFramesAreSkippedUnlessThePageWasTouched) {
@@ -245,7 +252,11 @@ TEST_F(NullScreen, RepeatedFramesAreSkippedUnlessThePageWasTouched) {
     const char* text;
     void (*touch)();
     bool redrawn;
+    const char* before = "ab";
   };
+  // Cells 0 to 99 of a text at x = 4 are in view; what lies beyond is not drawn.
+  const std::string hidden1 = "ab" + std::string(98, ' ') + "1",
+                    hidden2 = "ab" + std::string(98, ' ') + "2";
   const Case cases[] = {
       {"nothing", "ab", [] {}, false},
       {"one changed byte", "ac", [] {}, true},
@@ -253,12 +264,14 @@ TEST_F(NullScreen, RepeatedFramesAreSkippedUnlessThePageWasTouched) {
        [] { draw_line(nullptr, ~0u, 0, 0xFFFF, 0, 0, 9, 799, 9); }, true},
       {"console printing", "ab", [] { screen_print_bytes("X", 1); }, true},
       {"a page copy", "ab", [] { screen_copy_page(0, 0); }, true},
+      {"a change beyond the view", hidden2.c_str(), [] {}, false, hidden1.c_str()},
   };
   auto frame = [this](const char* text) {
     screen_lock();
     screen_clear(0);
     box(100, 0, 120, 199, 0xFF336699u);
-    draw_text(nullptr, 0, text, 2, 0xFFFFFFFFu, nullptr, 0, 4, 4, nullptr, nullptr, nullptr);
+    draw_text(nullptr, 0, text, int32_t(std::strlen(text)), 0xFFFFFFFFu, nullptr, 0, 4, 4, nullptr,
+              nullptr, nullptr);
     screen_unlock(-1, -1);
   };
   auto page = [] {
@@ -267,7 +280,7 @@ TEST_F(NullScreen, RepeatedFramesAreSkippedUnlessThePageWasTouched) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.between);
-    frame("ab");
+    frame(c.before);
     c.touch();
     clear_dirty();
     frame(c.text);
@@ -343,6 +356,17 @@ TEST(ScreenPages, WorkAndVisiblePagesAreSeparate) {
   EXPECT_EQ(screen_copy_page(0, 5), 1);
   screen_set_pages(0, 1);
   EXPECT_EQ(pixel32(5, 5), 0xFF000000u);
+  // Under a view lower down only its rows are copied and marked.
+  DrawContext* dc = draw_context();
+  dc->screen_view = {0, 10, 64, 5};
+  clear_dirty();
+  EXPECT_EQ(screen_copy_page(0, 1), 0);
+  EXPECT_EQ(dirty_rows(), row_range(10, 14));
+  // Back from drawing into an image, even with only its flag left.
+  dc->flags |= DRAW_IMAGE;
+  screen_set_pages(-1, 1);
+  EXPECT_EQ(dc->view.top, 10);
+  EXPECT_EQ(dc->flags & DRAW_IMAGE, 0u);
   screen_close();
   EXPECT_EQ(screen_set_pages(0, 0), -1);
 }
@@ -355,6 +379,15 @@ TEST(ScreenPalette, EightBitScreensLoadTheDefaultPalette) {
   palette_set(3, 1, 2, 3);
   EXPECT_EQ(screen_context->palette[3], 0x00030201u);
   palette_set(300, 1, 2, 3);  // ignored
+  // The VGA ports take 6-bit red, green and blue in turn.
+  screen_port_out(0x3C8, 4);
+  for (int32_t v : {63, 21, 42}) screen_port_out(0x3C9, v);
+  EXPECT_EQ(screen_context->palette[4], 0x00AA55FFu);
+  // A reset brings back all 256 entries.
+  const uint32_t entry200 = screen_context->palette[200];
+  palette_set(200, 1, 2, 3);
+  palette_reset();
+  EXPECT_EQ(screen_context->palette[200], entry200);
   screen_close();
   ASSERT_EQ(screen_open(32, 16, 32, 1, SCREEN_NULL, 0), 0);
   palette_set(3, 1, 2, 3);

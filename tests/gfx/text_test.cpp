@@ -151,6 +151,7 @@ TEST_F(TextScreen, ConsolePrintingUsesTheTextCells) {
   EXPECT_EQ(cells[(13 * 100 + 0) * 3], uint32_t('!'));
   EXPECT_EQ(cells[(12 * 100 + 98) * 3], uint32_t('H'));
   EXPECT_EQ(cells[(12 * 100 + 99) * 3 + 1], 0xFF00FF00u);
+  EXPECT_EQ(screen_read_cell(1, 1, 0), ' ');  // rows count from 1
   // The cell background is opaque.
   EXPECT_EQ(pixel32(8, 13 * 14), 0xFF000080u);
 }

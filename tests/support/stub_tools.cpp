@@ -42,8 +42,9 @@ dir=@DIR@
 hex() { printf '%s' "$1" | od -An -v -tx1 | tr -d ' \n'; }
 args=
 for a in "$@"; do args="$args$(hex "$a")."; done
-printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$tool" "$args" "${LC_ALL+set}" "$(hex "${LC_ALL-}")" \
-  "$(hex "${LANG-}")" "$(hex "$(readlink /proc/$$/fd/0)")" >> "$dir/calls.log"
+printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$tool" "$args" "${LC_ALL+set}" "$(hex "${LC_ALL-}")" \
+  "$(hex "${LANG-}")" "$(hex "$(readlink /proc/$$/fd/0)")" "${DESKTOP_STARTUP_ID+set}" \
+  >> "$dir/calls.log"
 key=$(hex "$*")
 [ -n "$key" ] || key=empty
 answers=$dir/answers/$tool
@@ -135,6 +136,7 @@ std::vector<StubCall> StubTools::calls() const {
     call.lcAll = unhex(field[3]);
     call.lang = unhex(field[4]);
     call.standardInput = unhex(field[5]);
+    call.startupIdSet = field.size() > 6 && field[6] == "set";
     result.push_back(call);
   }
   return result;

@@ -2,9 +2,9 @@
 // Stub nslookup, nmap and ping scripts first on PATH for one test.
 //
 // Each stub logs its call (arguments, LC_ALL, LANG, what its standard input
-// is) and prints the answer set for its arguments, or the tool's default
-// answer, or nothing. Arguments are matched as the shell's "$*": the words
-// joined by single blanks.
+// is, whether DESKTOP_STARTUP_ID is set) and prints the answer set for its arguments, or the tool's
+// default answer, or nothing. Arguments are matched as the shell's "$*": the words joined by single
+// blanks.
 #include <string>
 #include <vector>
 
@@ -17,6 +17,7 @@ struct StubCall {
   std::string lcAll;
   std::string lang;
   std::string standardInput;  // what fd 0 points at, e.g. "/dev/null"
+  bool startupIdSet = false;  // DESKTOP_STARTUP_ID was in its environment
 
   std::string arguments() const;  // args joined by blanks
 };

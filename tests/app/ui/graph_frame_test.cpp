@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "app/window.hpp"
+#include "app/ui/window.hpp"
 #include "gfx/screen.hpp"
 
 using namespace ui;

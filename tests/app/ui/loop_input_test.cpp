@@ -10,7 +10,7 @@
 
 #include "app/commands.hpp"
 #include "app/config.hpp"
-#include "app/window.hpp"
+#include "app/ui/window.hpp"
 #include "gfx/input.hpp"
 #include "gfx/screen.hpp"
 

@@ -3,8 +3,8 @@
 #include "app/ui/ui_support.hpp"
 
 #include "app/commands.hpp"
-#include "app/panel.hpp"
-#include "app/window.hpp"
+#include "app/ui/panel.hpp"
+#include "app/ui/window.hpp"
 #include "gfx/screen_driver.hpp"
 
 using namespace ui;

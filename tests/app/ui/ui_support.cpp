@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/window.hpp"
+#include "app/ui/window.hpp"
 #include "gfx/input.hpp"
 #include "gfx/screen_driver.hpp"
 #include "gfx/text.hpp"

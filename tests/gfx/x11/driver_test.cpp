@@ -9,6 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <string>
+
 #include "gfx/console.hpp"
 
 namespace {
@@ -143,6 +146,21 @@ TEST_F(X11Window, DisplayNamedAsRemoteUsesThePlainImage) {
   EXPECT_TRUE(window_shows(100, 40, 0x102030));
 }
 
+TEST(ScreenOpen, NoDisplayFailsAndLeavesNothingBehind) {
+  const char* display = std::getenv("DISPLAY");
+  std::string saved = display ? display : "";
+  unsetenv("DISPLAY");
+  unsetenv("ZORGFX");
+  ASSERT_EQ(screen_open(64, 64, 32, 1, SCREEN_NULL, 0), 0);  // an open screen is closed first
+  EXPECT_EQ(screen_open(800, 200, 32, 1, 0, 0), 1);
+  EXPECT_STREQ(screen_failure(), "DISPLAY ist nicht gesetzt");
+  EXPECT_EQ(screen_context, nullptr);
+  EXPECT_EQ(console_hooks.read_key, nullptr);
+  EXPECT_EQ(console_hooks.page_select, nullptr);
+  EXPECT_EQ(screen_lookup16, nullptr);
+  if (display) setenv("DISPLAY", saved.c_str(), 1);
+}
+
 TEST_F(X11Window, MissingDisplayFailsAndLeavesNothing) {
   int threads = thread_count();
   setenv("DISPLAY", ":4987", 1);
@@ -241,6 +259,20 @@ TEST_F(X11Window, ShapedWindowCutsOutTheTransparentColour) {
   EXPECT_EQ(hints[0], 2);
   EXPECT_EQ(hints[2], 0);
   XFree(data);
+
+  // Index 0, cut out, and index 16 are both black: the shape still follows a change between them.
+  screen_close();
+  open(64, 32, 8, SCREEN_SHAPED);
+  s = screen_context;
+  screen_lock();
+  std::memset(s->visible_pixels, 16, size_t(s->pitch) * 32);
+  screen_unlock(-1, -1);
+  ASSERT_TRUE(settle());
+  screen_lock();
+  std::memset(s->visible_pixels, 0, size_t(s->pitch) * 32);
+  for (int y = 4; y < 12; y++) std::memset(s->visible_pixels + y * s->pitch + 9, 16, 11);
+  screen_unlock(-1, -1);
+  EXPECT_TRUE(wait_until(shape_is_block));
 }
 
 // The server goes away under an open screen: the process ends at once with a

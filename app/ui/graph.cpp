@@ -1,10 +1,10 @@
 // The latency graph in the right half of a panel: the last 100 samples
 // scaled so that the largest is 190 pixels high, green while good, with the
 // newest value marked and a tooltip for the sample under the pointer.
-#include "app/graph.hpp"
+#include "app/ui/graph.hpp"
 
-#include "app/paint.hpp"
-#include "app/palette.hpp"
+#include "app/ui/paint.hpp"
+#include "app/ui/palette.hpp"
 
 namespace {
 

@@ -1,4 +1,5 @@
 #pragma once
+// One host's panel: buttons, labels, port lines and the latency graph.
 #include <cstdint>
 #include "app/hosts.hpp"
 

@@ -1,6 +1,6 @@
 // The application's own small paint layer: boxes, segments and labels as
 // every panel and the graph draw them, on top of the graphics layer.
-#include "app/paint.hpp"
+#include "app/ui/paint.hpp"
 
 #include <cfloat>
 #include <cmath>

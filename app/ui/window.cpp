@@ -1,13 +1,13 @@
 // The monitor window and the program's only loop: one mouse snapshot, one
 // redrawn frame and one key per turn, until the close box is used.
-#include "app/window.hpp"
+#include "app/ui/window.hpp"
 
 #include <signal.h>
 
 #include "app/hosts.hpp"
-#include "app/paint.hpp"
-#include "app/palette.hpp"
-#include "app/panel.hpp"
+#include "app/ui/paint.hpp"
+#include "app/ui/palette.hpp"
+#include "app/ui/panel.hpp"
 #include "gfx/console.hpp"
 #include "gfx/draw.hpp"
 #include "gfx/input.hpp"
@@ -54,7 +54,13 @@ void endOnStopSignals() {
   // signal is not caught.
   action.sa_flags = SA_RESTART | SA_RESETHAND;
   sigemptyset(&action.sa_mask);
-  for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    // One ignored from the start stays ignored: nohup, or a start in the
+    // background by a script, must not end the monitor.
+    struct sigaction before {};
+    if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+    sigaction(signal, &action, nullptr);
+  }
 }
 
 void closeWindow() {

@@ -22,5 +22,6 @@ void closeWindow();
 
 // Makes SIGTERM, SIGINT and SIGHUP end the main loop after its current turn,
 // so that the screen is closed (and a switched display mode given back) before
-// the signal ends the process; a second signal ends it at once.
+// the signal ends the process; a second signal ends it at once. A signal the
+// process was started with ignored stays ignored.
 void endOnStopSignals();

@@ -2,17 +2,20 @@
 // check. Drawing and input handling are one pass: every button is drawn, then
 // tested against this frame's mouse snapshot, and an accepted click acts at
 // once, so whatever is drawn after it already shows the result.
-#include "app/panel.hpp"
+#include "app/ui/panel.hpp"
+
+#include <signal.h>
+#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdlib>
 
 #include "app/commands.hpp"
-#include "app/graph.hpp"
 #include "app/latency.hpp"
-#include "app/paint.hpp"
-#include "app/palette.hpp"
 #include "app/probe.hpp"
+#include "app/ui/graph.hpp"
+#include "app/ui/paint.hpp"
+#include "app/ui/palette.hpp"
 
 namespace {
 
@@ -53,8 +56,15 @@ Text intervalLabel(const HostRecord& host) {
 }
 
 void runClient(const Text& command) {
-  std::system(command.c_str());  // its exit status tells us nothing useful
+  // Its exit status tells us nothing useful, but how its shell ended may:
+  // system() ignores SIGINT and SIGQUIT here while the client runs, so a
+  // Ctrl-C in the starting terminal reaches only the client. Taken again
+  // here, it ends the monitor as it would have without the client.
+  const int status = std::system(command.c_str());
   lastClickTime = wallClock();
+  if (status != -1 && WIFSIGNALED(status) &&
+      (WTERMSIG(status) == SIGINT || WTERMSIG(status) == SIGQUIT))
+    raise(WTERMSIG(status));
 }
 
 // FTP or SSH button beside the port line at y. The SSH face is one row taller.

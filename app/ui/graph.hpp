@@ -1,4 +1,5 @@
 #pragma once
+// The latency graph of a host panel: frame, scale, curve and tooltip.
 #include <cstdint>
 #include "app/hosts.hpp"
 
