@@ -236,3 +236,21 @@ void text_cells_blank(uint32_t* cells, int32_t columns, int32_t first, int32_t l
     cells[3 * i + 2] = bg;
   }
 }
+
+void text_cells_clear(ScreenContext* s, int32_t page, int32_t first, int32_t last, uint32_t fg,
+                      uint32_t bg) {
+  if (!s->text_cells || page < 0 || page >= s->page_count) return;
+  if (s->blank_cells_page == page + 1 && s->blank_cells_fg == fg && s->blank_cells_bg == bg) return;
+  text_cells_blank(s->text_cells[page], s->text_columns, first, last, fg, bg);
+  if (first > 0 || last < s->text_rows - 1) {
+    text_cells_written(s, page);
+    return;
+  }
+  s->blank_cells_page = page + 1;
+  s->blank_cells_fg = fg;
+  s->blank_cells_bg = bg;
+}
+
+void text_cells_written(ScreenContext* s, int32_t page) {
+  if (s->blank_cells_page == page + 1) s->blank_cells_page = 0;
+}
