@@ -30,6 +30,17 @@ void draw_line(void* target, uint32_t color, int32_t kind, uint16_t style, uint3
   frame_submit(dc, op, nullptr);
 }
 
+bool draw_run_repeat(uint32_t id, const void* key, size_t size) {
+  DrawContext* dc = draw_context();
+  if (!dc) return false;
+  draw_target_screen(dc);
+  return frame_run_repeat(dc, id, key, size);
+}
+
+void draw_run_end() {
+  if (DrawContext* dc = draw_context()) frame_run_end(dc);
+}
+
 void screen_clear(int32_t mode) {
   DrawContext* dc = draw_context();
   if (!dc) return;
