@@ -38,10 +38,7 @@ Text unsignedText(uint64_t value) {
   return digits;
 }
 
-}  // namespace
-
-Text formatNumber(double value, const Text& pattern) {
-  const int k = pattern == "0.#" ? 1 : 2;
+Text formatDigits(double value, int k) {
   // The application never passes these; give a readable text instead of
   // letting the digit arithmetic run into them.
   if (std::isnan(value)) return "nan";
@@ -95,6 +92,25 @@ Text formatNumber(double value, const Text& pattern) {
   out += '.';
   out += fractionDigits;
   return out;
+}
+
+}  // namespace
+
+Text formatNumber(double value, const Text& pattern) {
+  const int k = pattern == "0.#" ? 1 : 2;
+  // The labels show the same few numbers frame after frame: the texts of the
+  // last ones are kept, found by the value's bits.
+  struct Formatted {
+    uint64_t bits;
+    int k;
+    Text text;
+  };
+  thread_local Formatted recent[64];
+  uint64_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  Formatted& slot = recent[((bits * 0x9E3779B97F4A7C15u) >> 58) ^ uint64_t(k)];
+  if (slot.k != k || slot.bits != bits) slot = {bits, k, formatDigits(value, k)};
+  return slot.text;
 }
 
 namespace {

@@ -23,7 +23,7 @@ int quiet = -1;  // /dev/null, for the program's own warnings
 
 void recordProbe(HostRecord& host) { probed.push_back(host.name); }
 
-// Only letters, digits and " .-_:%", and no word that starts with "-".
+// Only letters, digits and " .-_:%", no word that starts with "-", one word at most.
 bool plainName(const Text& name) {
   for (size_t i = 0; i < name.size(); ++i) {
     const unsigned char c = name[i];
@@ -32,6 +32,15 @@ bool plainName(const Text& name) {
                          c == ':' || c == '%';
     if (!allowed) return false;
     if (c == '-' && (i == 0 || name[i - 1] == ' ')) return false;
+  }
+  // One word at most: a blank after a non-blank may only be followed by blanks.
+  bool seenWord = false, gap = false;
+  for (const unsigned char c : name) {
+    if (c != ' ' && gap) return false;
+    if (c != ' ')
+      seenWord = true;
+    else if (seenWord)
+      gap = true;
   }
   return true;
 }

@@ -34,6 +34,7 @@ void draw_cell(DrawContext* dc, ScreenContext* s, int32_t column, int32_t row, u
       dc->put_pixel(dc, x0 + j, y0 + r, ((g[r] >> j) & 1) ? dc->foreground : dc->background);
   mark_rows(dc, y0, y0 + font->height - 1);
   if (uint32_t* cells = s->text_cells ? s->text_cells[dc->work_page] : nullptr) {
+    text_cells_written(s, dc->work_page);
     size_t i = (size_t(row) * size_t(s->text_columns) + size_t(column)) * 3;
     cells[i] = c;
     cells[i + 1] = dc->foreground;
@@ -53,6 +54,7 @@ void scroll(DrawContext* dc, ScreenContext* s) {
     dc->fill_span(dc->lines[y], dc->background, s->width);
   mark_rows(dc, top, bottom - 1);
   if (uint32_t* cells = s->text_cells ? s->text_cells[dc->work_page] : nullptr) {
+    text_cells_written(s, dc->work_page);
     const size_t row_cells = size_t(s->text_columns) * 3;
     if (last > first)
       std::memmove(cells + size_t(first) * row_cells, cells + size_t(first + 1) * row_cells,

@@ -30,6 +30,17 @@ void draw_line(void* target, uint32_t color, int32_t kind, uint16_t style, uint3
   frame_submit(dc, op, nullptr);
 }
 
+bool draw_run_repeat(uint32_t id, const void* key, size_t size) {
+  DrawContext* dc = draw_context();
+  if (!dc) return false;
+  draw_target_screen(dc);
+  return frame_run_repeat(dc, id, key, size);
+}
+
+void draw_run_end() {
+  if (DrawContext* dc = draw_context()) frame_run_end(dc);
+}
+
 void screen_clear(int32_t mode) {
   DrawContext* dc = draw_context();
   if (!dc) return;
@@ -44,7 +55,6 @@ void screen_clear(int32_t mode) {
     else
       mode = 2;
   }
-  uint32_t* cells = s->text_cells ? s->text_cells[dc->work_page] : nullptr;
   const DrawView& v = dc->view;
   // The pixels are one filled box in the background colour: the whole page,
   // the text view's rows or the view.
@@ -60,14 +70,14 @@ void screen_clear(int32_t mode) {
     op.y2 = s->height - 1;
     dc->pen_x = float(v.left + v.width / 2);
     dc->pen_y = float(v.top + v.height / 2);
-    text_cells_blank(cells, s->text_columns, 0, s->text_rows - 1, dc->foreground, dc->background);
+    text_cells_clear(s, dc->work_page, 0, s->text_rows - 1, dc->foreground, dc->background);
     s->cursor_column = 0;
     s->cursor_row = s->text_view_first;
   } else if (mode == 2) {
     const int64_t h = s->font ? s->font->height : 8;
     op.y1 = int32_t(std::clamp<int64_t>(int64_t(s->text_view_first) * h, 0, s->height));
     op.y2 = int32_t(std::min<int64_t>(int64_t(s->text_view_last + 1) * h - 1, s->height - 1));
-    text_cells_blank(cells, s->text_columns, s->text_view_first, s->text_view_last, dc->foreground,
+    text_cells_clear(s, dc->work_page, s->text_view_first, s->text_view_last, dc->foreground,
                      dc->background);
     s->cursor_column = 0;
     s->cursor_row = s->text_view_first;

@@ -1,5 +1,6 @@
 #pragma once
 // Lines, boxes, clearing and colours on the screen's work page.
+#include <cstddef>
 #include <cstdint>
 
 // Coordinate flags: bit 31 = colour omitted (use the foreground);
@@ -18,6 +19,15 @@ constexpr uint16_t LINE_SOLID = 0xFFFF;
 // kind 0 = line, 2 = filled box, other = outline. Clipped to the view.
 void draw_line(void* target, uint32_t color, int32_t kind, uint16_t style, uint32_t flags, float x1,
                float y1, float x2, float y2);
+
+// A run of drawing calls that draws the same whenever key does. Inside a
+// frame bracket, when the last frame drew run id with the same key and the
+// same drawing state (view, window, colours, font), draw_run_repeat records
+// what that run drew and answers true, and the caller skips the calls; else
+// the caller makes them and closes the run with draw_run_end. A run whose
+// calls leave the state changed is not kept. Keys are at most 1024 bytes.
+bool draw_run_repeat(uint32_t id, const void* key, size_t size);
+void draw_run_end();
 
 constexpr int32_t CLEAR_DEFAULT = int32_t(0xFFFF0000u);
 // 0 whole screen, 1 view, 2 text view, CLEAR_DEFAULT chooses.

@@ -89,6 +89,18 @@ int32_t clamp_coordinate(float v) {
   return int32_t(v);
 }
 
+// std::round (halves away from zero), clamped. Below 2^23 the fraction
+// v - trunc(v) is exact, and so is its comparison with a half: nearly every
+// coordinate is rounded without the library call.
+int32_t round_coordinate(float v) {
+  if (std::fabs(v) < 8388608.0f) {
+    const int32_t i = int32_t(v);
+    const float fraction = v - float(i);
+    return i + (fraction >= 0.5f) - (fraction <= -0.5f);
+  }
+  return clamp_coordinate(std::round(v));
+}
+
 void point_lines_at_work_page(DrawContext* dc, const ScreenContext* s) {
   uint8_t* page = s->pages[dc->work_page];
   for (int32_t y = 0; y < s->height; ++y) dc->lines[y] = page + size_t(y) * size_t(s->pitch);
@@ -207,8 +219,8 @@ void map_point(const DrawContext* dc, float x, float y, int32_t* out_x, int32_t*
   }
   // round() takes halves away from zero; the clamp keeps NaN, infinities and
   // huge values away from an undefined float-to-integer conversion.
-  int32_t ix = clamp_coordinate(std::round(x));
-  int32_t iy = clamp_coordinate(std::round(y));
+  int32_t ix = round_coordinate(x);
+  int32_t iy = round_coordinate(y);
   if ((dc->flags & WINDOW_SET) && !(dc->flags & WINDOW_SCREEN)) iy = dc->view.height - iy - 1;
   if (!(dc->flags & VIEW_ABSOLUTE)) {
     ix += dc->view.left;
@@ -235,4 +247,22 @@ void text_cells_blank(uint32_t* cells, int32_t columns, int32_t first, int32_t l
     cells[3 * i + 1] = fg;
     cells[3 * i + 2] = bg;
   }
+}
+
+void text_cells_clear(ScreenContext* s, int32_t page, int32_t first, int32_t last, uint32_t fg,
+                      uint32_t bg) {
+  if (!s->text_cells || page < 0 || page >= s->page_count) return;
+  if (s->blank_cells_page == page + 1 && s->blank_cells_fg == fg && s->blank_cells_bg == bg) return;
+  text_cells_blank(s->text_cells[page], s->text_columns, first, last, fg, bg);
+  if (first > 0 || last < s->text_rows - 1) {
+    text_cells_written(s, page);
+    return;
+  }
+  s->blank_cells_page = page + 1;
+  s->blank_cells_fg = fg;
+  s->blank_cells_bg = bg;
+}
+
+void text_cells_written(ScreenContext* s, int32_t page) {
+  if (s->blank_cells_page == page + 1) s->blank_cells_page = 0;
 }

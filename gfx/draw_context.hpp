@@ -95,3 +95,9 @@ inline void screen_unlock_quiet() { screen_unlock(1, 0); }
 // Text cells of a page: blanks in the given colours for rows first..last.
 void text_cells_blank(uint32_t* cells, int32_t columns, int32_t first, int32_t last, uint32_t fg,
                       uint32_t bg);
+// The same for a page of the screen, which remembers a page blanked whole so
+// that the next clear in the same colours skips the writing.
+void text_cells_clear(ScreenContext* s, int32_t page, int32_t first, int32_t last, uint32_t fg,
+                      uint32_t bg);
+// Every other write to a page's cells goes through here first.
+void text_cells_written(ScreenContext* s, int32_t page);

@@ -21,6 +21,52 @@ bool previous_valid = false;  // previous describes what the page holds
 bool tainted = false;         // this frame flushed or blended: the next draws in full
 int forced = -1;              // TANDREL_FULL_FRAMES, read at screen open and close
 
+// What a repeated run's calls were drawn with besides their key: the same
+// key drawn with other state records other bytes.
+struct RunState {
+  const FontDescriptor* font;
+  int32_t serial, work_page, bytes_per_pixel;
+  uint32_t flags, context_flags, foreground, background;
+  DrawView view;
+  DrawWindow window;
+};
+
+// A run of drawing calls of a frame, found again by id in the next.
+struct Run {
+  uint32_t id;
+  size_t start, size;  // where its bytes lie in the record
+  RunState state;
+  float pen_x, pen_y;  // the pen the run left
+  bool blend;
+  size_t key_size;
+  uint8_t key[FRAME_RUN_KEY_MAX];
+};
+
+struct Runs {
+  Run list[FRAME_RUN_SLOTS];
+  int32_t count;
+  int32_t open;    // index of the run being recorded, or -1
+  int32_t nested;  // runs begun inside it, which are neither repeated nor kept
+};
+
+Runs current_runs{{}, 0, -1, 0}, previous_runs{{}, 0, -1, 0};
+
+RunState run_state(const DrawContext* dc) {
+  RunState st;
+  std::memset(&st, 0, sizeof st);  // compared as bytes, padding included
+  st.serial = dc->serial;
+  st.work_page = dc->work_page;
+  st.bytes_per_pixel = dc->bytes_per_pixel;
+  st.flags = dc->flags & ~uint32_t(DRAW_FRESH);
+  st.context_flags = screen_context ? screen_context->flags : 0;
+  st.font = screen_context ? screen_context->font : nullptr;
+  st.foreground = dc->foreground;
+  st.background = dc->background;
+  st.view = dc->view;
+  st.window = dc->window;
+  return st;
+}
+
 bool append(Record& r, const void* data, size_t n) {
   if (r.size + n > r.capacity) {
     size_t capacity = r.capacity ? r.capacity : 16384;
@@ -103,6 +149,7 @@ void frame_submit(DrawContext* dc, FrameOp& op, const char* text) {
     if (append(current, &op, sizeof op) &&
         (op.length <= 0 || append(current, text, size_t(op.length)))) {
       tainted |= op.blend != 0;
+      if (current_runs.open >= 0) current_runs.list[current_runs.open].blend |= op.blend != 0;
       return;
     }
     current.size = at;  // out of memory: draw this one now, after what came before
@@ -112,6 +159,9 @@ void frame_submit(DrawContext* dc, FrameOp& op, const char* text) {
 }
 
 void frame_flush() {
+  current_runs.count = 0;
+  current_runs.open = -1;
+  current_runs.nested = 0;
   if (current.size) {
     replay(current);
     current.size = 0;
@@ -121,19 +171,25 @@ void frame_flush() {
 }
 
 bool frame_finish() {
+  current_runs.open = -1;
+  current_runs.nested = 0;
   if (current.size == 0) {
+    current_runs.count = 0;
     tainted = false;
     return false;  // nothing recorded: the caller marks what it asked for
   }
   if (previous_valid && current.size == previous.size &&
       std::memcmp(current.bytes, previous.bytes, current.size) == 0) {
     current.size = 0;
+    current_runs.count = 0;  // the same runs at the same places as the last frame's
     tainted = false;
     return true;
   }
   replay(current);
   std::swap(current, previous);
+  std::swap(current_runs, previous_runs);
   current.size = 0;
+  current_runs.count = 0;
   previous_valid = !tainted;
   tainted = false;
   return false;
@@ -145,4 +201,62 @@ void frame_reset() {
   current = previous = Record{};
   previous_valid = tainted = false;
   forced = -1;
+  current_runs.count = previous_runs.count = 0;
+  current_runs.open = previous_runs.open = -1;
+  current_runs.nested = previous_runs.nested = 0;
+}
+
+bool frame_run_repeat(DrawContext* dc, uint32_t id, const void* key, size_t size) {
+  Runs& runs = current_runs;
+  if (runs.open >= 0) {
+    ++runs.nested;
+    return false;
+  }
+  if (!recording() || runs.count >= FRAME_RUN_SLOTS || size > FRAME_RUN_KEY_MAX) return false;
+  const RunState state = run_state(dc);
+  if (previous_valid) {
+    for (int32_t i = 0; i < previous_runs.count; ++i) {
+      const Run& last = previous_runs.list[i];
+      if (last.id != id || last.key_size != size || std::memcmp(last.key, key, size) != 0 ||
+          std::memcmp(&last.state, &state, sizeof state) != 0)
+        continue;
+      Run& run = runs.list[runs.count];
+      const size_t at = current.size;
+      if (!append(current, previous.bytes + last.start, last.size)) break;
+      run = last;
+      run.start = at;
+      ++runs.count;
+      dc->pen_x = last.pen_x;
+      dc->pen_y = last.pen_y;
+      tainted |= last.blend;
+      return true;
+    }
+  }
+  Run& run = runs.list[runs.count];
+  run.id = id;
+  run.start = current.size;
+  run.state = state;
+  run.blend = false;
+  run.key_size = size;
+  std::memcpy(run.key, key, size);
+  runs.open = runs.count;
+  return false;
+}
+
+void frame_run_end(DrawContext* dc) {
+  Runs& runs = current_runs;
+  if (runs.nested > 0) {
+    --runs.nested;
+    return;
+  }
+  if (runs.open < 0) return;
+  Run& run = runs.list[runs.open];
+  runs.open = -1;
+  // Changed state inside the run would not be restored by a repeat.
+  const RunState state = run_state(dc);
+  if (!recording() || std::memcmp(&run.state, &state, sizeof state) != 0) return;
+  run.size = current.size - run.start;
+  run.pen_x = dc->pen_x;
+  run.pen_y = dc->pen_y;
+  ++runs.count;
 }

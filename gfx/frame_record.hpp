@@ -7,6 +7,7 @@
 // fixed values, so drawing the same list again over its own result changes
 // nothing. Drawing means plotting (gfx/plot.hpp); this layer never writes a
 // pixel itself. Internal to the graphics layer.
+#include <cstddef>
 #include <cstdint>
 
 #include "gfx/draw_context.hpp"
@@ -49,6 +50,15 @@ bool frame_finish();
 // Forgets both records (screen opened or closed) and reads the switch below
 // afresh.
 void frame_reset();
+
+// Runs (see draw_run_repeat): true when the last frame's run id had this key
+// and state and its bytes were appended again; else a run is begun that
+// frame_run_end closes. Runs do not nest: one begun inside another is
+// neither repeated nor kept.
+constexpr int32_t FRAME_RUN_SLOTS = 16;
+constexpr size_t FRAME_RUN_KEY_MAX = 1024;
+bool frame_run_repeat(DrawContext* dc, uint32_t id, const void* key, size_t size);
+void frame_run_end(DrawContext* dc);
 
 // TANDREL_FULL_FRAMES=1 draws every frame as it comes, and the X11 driver
 // sends every dirty row: the behaviour before frame skipping, kept for

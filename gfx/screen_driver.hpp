@@ -95,6 +95,10 @@ struct ScreenContext {
   int32_t lock_count;                       // open frame brackets (screen_lock)
   int32_t hold_count;                       // holds of the driver's lock (screen_hold)
   int32_t text_view_first, text_view_last;  // rows of the console's print view
+  // 1 + the page whose text cells are all blanks in blank_cells_fg and _bg,
+  // 0 for none: clearing it again writes nothing.
+  int32_t blank_cells_page;
+  uint32_t blank_cells_fg, blank_cells_bg;
 };
 
 // The open screen, or null.

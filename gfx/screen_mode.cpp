@@ -37,8 +37,7 @@ bool text_cells_alloc(ScreenContext* s, const DrawContext* dc) {
   for (int32_t p = 0; p < s->page_count; ++p)
     if (!(s->text_cells[p] = static_cast<uint32_t*>(std::calloc(count ? count : 1, 4))))
       return false;
-  text_cells_blank(s->text_cells[dc->work_page], s->text_columns, 0, s->text_rows - 1,
-                   dc->foreground, dc->background);
+  text_cells_clear(s, dc->work_page, 0, s->text_rows - 1, dc->foreground, dc->background);
   return true;
 }
 

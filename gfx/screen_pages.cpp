@@ -75,9 +75,11 @@ int32_t screen_copy_page(int32_t from, int32_t to) {
     size_t row = size_t(y) * size_t(s->pitch) + offset;
     std::memcpy(s->pages[to] + row, s->pages[from] + row, bytes);
   }
-  if (s->text_cells && s->text_cells[from] && s->text_cells[to])
+  if (s->text_cells && s->text_cells[from] && s->text_cells[to]) {
+    text_cells_written(s, to);
     std::memcpy(s->text_cells[to], s->text_cells[from],
                 size_t(s->text_columns) * size_t(s->text_rows) * 12);
+  }
   if (to == s->visible_page && mark && v.height > 0)
     std::memset(s->dirty_lines + v.top, 1, size_t(v.height));
   screen_release();

@@ -86,6 +86,9 @@ int32_t text_grid_set(int32_t columns, int32_t rows) {
   s->text_cells = cells;
   s->text_columns = new_columns;
   s->text_rows = new_rows;
+  s->blank_cells_page = dc->work_page + 1;  // all pages blank; the work page is the one tracked
+  s->blank_cells_fg = dc->foreground;
+  s->blank_cells_bg = dc->background;
   s->font = fonts_by_height[cell_h - 8];
   dc->view = {0, 0, s->width, s->height};
   dc->screen_view = dc->view;

@@ -3,8 +3,11 @@
 // newest value marked and a tooltip for the sample under the pointer.
 #include "app/ui/graph.hpp"
 
+#include <cstring>
+
 #include "app/ui/paint.hpp"
 #include "app/ui/palette.hpp"
+#include "gfx/draw.hpp"
 
 namespace {
 
@@ -69,9 +72,19 @@ void drawGraph(const HostRecord& host, int32_t top) {
     drawSegment(fieldLeft, yc, float(screenWidth), yc, separatorGrey, dashed);
     drawLabel(valueLabelX, yc, formatNumber(latency[newest], "0.##") + " ms");
 
-    for (int k = 2; k <= newest; ++k)
-      drawSegment(float(sampleX(k)), y(latency[k]), float(sampleX(k) - 3), y(latency[k - 1]),
-                  sampleColor(latency[k]));
+    // The curve follows from the samples and the place alone: while they stay,
+    // the last frame's is repeated.
+    struct {
+      int32_t top, width;
+      double latency[latencySlots];
+    } key{top, screenWidth, {}};
+    std::memcpy(key.latency, latency, sizeof key.latency);
+    if (!draw_run_repeat(uint32_t(top), &key, sizeof key)) {
+      for (int k = 2; k <= newest; ++k)
+        drawSegment(float(sampleX(k)), y(latency[k]), float(sampleX(k) - 3), y(latency[k - 1]),
+                    sampleColor(latency[k]));
+      draw_run_end();
+    }
   }
 
   tooltip(host, top);

@@ -51,8 +51,12 @@ bool clickAccepted(double debounce) {
   return mouseButtons == 1 && now - debounce > lastClickTime;
 }
 
-Text intervalLabel(const HostRecord& host) {
-  return "Ping alle " + integerText(int32_t(host.pingInterval)) + "s";
+// Made once per value, not once per frame.
+const Text& intervalLabel(const HostRecord& host) {
+  static Text labels[256];
+  Text& label = labels[uint8_t(host.pingInterval)];
+  if (label.empty()) label = "Ping alle " + integerText(int32_t(host.pingInterval)) + "s";
+  return label;
 }
 
 void runClient(const Text& command) {
@@ -68,11 +72,13 @@ void runClient(const Text& command) {
 }
 
 // FTP or SSH button beside the port line at y. The SSH face is one row taller.
-void clientButton(int32_t y, const char* label, int32_t faceBottom, const Text& command) {
+// The command is put together only for a click.
+void clientButton(int32_t y, const char* label, int32_t faceBottom, const HostRecord& host,
+                  Text (*command)(const HostRecord&)) {
   drawButton(clientButtonSpan, y, y + faceBottom, y, label, buttonFace, lightText);
   if (pointerOver(clientButtonSpan, y, y + 14)) {
     drawButton(clientButtonSpan, y, y + 14, y, label, lightText, darkText);
-    if (clickAccepted(slowDebounce)) runClient(command);
+    if (clickAccepted(slowDebounce)) runClient(command(host));
   }
 }
 
@@ -99,14 +105,15 @@ void topButtons(HostRecord& host, int32_t t) {
 
 void portLines(const HostRecord& host, int32_t t) {
   // A name that is not safe for the shell has no client commands, so no buttons.
-  const Text ftp = ftpCommand(host), ssh = sshCommand(host);
+  const bool clients = hostNameUsable(host);
   for (int i = 1; i <= 9; ++i) {
     int32_t y = t + 52 + 15 * i;
     const Text& line = host.portLines[i];
     setTextColor(lightText);
-    if (!line.empty()) drawLabel(70, float(y), line);
-    if (!ftp.empty() && reportsOpenFtp(line)) clientButton(y, "FTP-Client", 13, ftp);
-    if (!ssh.empty() && reportsOpenSsh(line)) clientButton(y, "SSH-Client", 14, ssh);
+    if (line.empty()) continue;
+    drawLabel(70, float(y), line);
+    if (clients && reportsOpenFtp(line)) clientButton(y, "FTP-Client", 13, host, ftpCommand);
+    if (clients && reportsOpenSsh(line)) clientButton(y, "SSH-Client", 14, host, sshCommand);
   }
 }
 

@@ -141,6 +141,7 @@ TEST(TextAlpha, TranslucentTextBlends) {
 
 TEST_F(TextScreen, ConsolePrintingUsesTheTextCells) {
   color_set(0xFF00FF00, 0xFF000080, 0);
+  screen_clear(0);  // blank in these colours, so the clear below has to notice the print
   screen_context->cursor_column = 98;
   screen_context->cursor_row = 13;
   // Printing through the console slot wraps and scrolls the grid.
@@ -154,6 +155,8 @@ TEST_F(TextScreen, ConsolePrintingUsesTheTextCells) {
   EXPECT_EQ(screen_read_cell(1, 1, 0), ' ');  // rows count from 1
   // The cell background is opaque.
   EXPECT_EQ(pixel32(8, 13 * 14), 0xFF000080u);
+  screen_clear(0);
+  EXPECT_EQ(screen_read_cell(14, 1, 0), ' ');
 }
 
 }  // namespace

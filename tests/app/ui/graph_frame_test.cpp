@@ -86,6 +86,24 @@ TEST_F(GraphFrame, OneSampleOf12_5AndNinetyNineZeros) {
   EXPECT_EQ(countInRow(195, 401, 799, red), 0);
 }
 
+TEST_F(GraphFrame, ACurveRepeatedFromTheLastFrameTakesAChangedSampleAtOnce) {
+  HostRecord& h = placeHost("alpha.test");
+  for (int k = 90; k <= 100; ++k) setSample(h, k, 10);
+  drawOne();
+  drawFrame();  // the same samples: the curve repeats the last frame's
+  EXPECT_EQ(pixel(735, 101), white);
+  setSample(h, 95, 5);  // y = 196 - 190 * 5 / 10 at x = 3 * 95 + 450
+  drawFrame();
+  std::vector<uint32_t> shown;
+  for (int y = 0; y < 200; ++y)
+    for (int x = 0; x < 800; ++x) shown.push_back(pixel(x, y));
+  EXPECT_EQ(pixel(735, 101), green);
+  screen_close();
+  drawOne();  // the same picture drawn afresh
+  for (int y = 0, i = 0; y < 200; ++y)
+    for (int x = 0; x < 800; ++x, ++i) ASSERT_EQ(pixel(x, y), shown[size_t(i)]) << x << ", " << y;
+}
+
 TEST_F(GraphFrame, TwentyIsGoodAndTwentyPointZeroOneIsNot) {
   HostRecord& h = placeHost("alpha.test");
   setSample(h, 97, 20);
