@@ -162,18 +162,43 @@ int32_t first_dirty_row(const ConvertSource& s) {
   return y;
 }
 
+// Pixel i of a row of width pixels becomes pixels i * repeat onward, in place:
+// from the right end, so no pixel is overwritten before it has been read.
+template <int Bytes>
+void widen_row(uint8_t* row, int32_t width, int32_t repeat) {
+  for (int32_t i = width - 1; i >= 0; --i) {
+    uint8_t pixel[Bytes];
+    std::memcpy(pixel, row + ptrdiff_t(i) * Bytes, Bytes);
+    uint8_t* out = row + ptrdiff_t(i) * repeat * Bytes;
+    for (int32_t k = 0; k < repeat; ++k) std::memcpy(out + ptrdiff_t(k) * Bytes, pixel, Bytes);
+  }
+}
+
 // Source row y fills output rows y * scanline_size .. + scanline_size - 1 when
 // its dirty byte is set; the target is addressed per row, so clean rows cost
-// only their byte test.
-template <class Row>
+// only their byte test. Widened rows are converted once and copied.
+template <int TargetBytes, class Row>
 void walk_dirty_rows(const ConvertSource& s, int32_t y, uint8_t* target, int32_t target_pitch,
                      Row row) {
   const int32_t repeat = s.scanline_size;
-  for (; y < s.height; ++y) {
+  if (s.pixel_repeat <= 1) {
+    for (; y < s.height; ++y) {
+      if (!s.dirty[y]) continue;
+      const uint8_t* src = s.pixels + ptrdiff_t(y) * s.pitch;
+      for (int32_t k = 0; k < repeat; ++k)
+        row(src, target + (ptrdiff_t(y) * repeat + k) * target_pitch);
+    }
+    return;
+  }
+  const int32_t widen = s.pixel_repeat;
+  const size_t row_bytes = size_t(s.width) * size_t(widen) * TargetBytes;
+  for (; y < s.height && repeat > 0; ++y) {
     if (!s.dirty[y]) continue;
-    const uint8_t* src = s.pixels + ptrdiff_t(y) * s.pitch;
-    for (int32_t k = 0; k < repeat; ++k)
-      row(src, target + (ptrdiff_t(y) * repeat + k) * target_pitch);
+    uint8_t* first = target + ptrdiff_t(y) * repeat * target_pitch;
+    row(s.pixels + ptrdiff_t(y) * s.pitch, first);
+    widen_row<TargetBytes>(first, s.width, widen);
+    for (int32_t k = 1; k < repeat; ++k)
+      std::memcpy(first + ptrdiff_t(k) * target_pitch, first, row_bytes);
   }
 }
 
@@ -183,7 +208,7 @@ void convert_rows(const ConvertSource& s, uint8_t* target, int32_t target_pitch)
   if (y >= s.height || s.width <= 0) return;
   const Pixel px(s);
   const int32_t width = s.width;
-  walk_dirty_rows(s, y, target, target_pitch, [&](const uint8_t* src, uint8_t* dst) {
+  walk_dirty_rows<TargetBytes>(s, y, target, target_pitch, [&](const uint8_t* src, uint8_t* dst) {
     if constexpr (TargetBytes == 2)
       write_row_16(px, src, dst, width);
     else if constexpr (TargetBytes == 3)
@@ -197,8 +222,9 @@ template <int SourceBytes>
 void copy_rows(const ConvertSource& s, uint8_t* target, int32_t target_pitch) {
   if (s.width <= 0) return;
   const size_t bytes = size_t(s.width) * SourceBytes;
-  walk_dirty_rows(s, 0, target, target_pitch,
-                  [bytes](const uint8_t* src, uint8_t* dst) { std::memcpy(dst, src, bytes); });
+  walk_dirty_rows<SourceBytes>(
+      s, 0, target, target_pitch,
+      [bytes](const uint8_t* src, uint8_t* dst) { std::memcpy(dst, src, bytes); });
 }
 
 // ---- the converter tables -------------------------------------------------

@@ -47,19 +47,20 @@ int x11_init(const char* title, int32_t width, int32_t height, int32_t depth, in
   x11 = X11State{};
   x11_process_setup();
 
-  x11.width = width;
-  x11.height = height;
+  x11.page_width = x11.width = width;
+  x11.page_height = x11.height = height;
+  x11.scale = 1;  // until the display is known
   x11.depth_requested = depth < 8 ? 8 : depth;
   x11.flags = flags;
   x11.refresh_requested = refresh;
   x11_refresh_rate = refresh;
   x11.size_current = x11.size_desktop = x11.size_full = -1;
-  x11.fallback_height = fallback_height(height);
-  x11.mode_height = height;
   if (width <= 0 || height <= 0 || !x11_window_open(title)) {
     x11_exit();
     return -1;
   }
+  x11.fallback_height = fallback_height(x11.height);
+  x11.mode_height = x11.height;
   Display* d = x11.display;
   XSync(d, False);
   x11_read_randr();

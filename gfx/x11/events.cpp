@@ -67,16 +67,23 @@ void on_button_press(XButtonEvent& event) {
   }
 }
 
+// The pointer at window position (x, y), in page pixels.
+void pointer_at(int x, int y) {
+  x11.mouse_x = x11_to_page(x);
+  x11.mouse_y = x11_to_page(y - x11.y_offset);
+  x11.inside = x11.mouse_x >= 0 && x11.mouse_x < x11.page_width && x11.mouse_y >= 0 &&
+               x11.mouse_y < x11.page_height;
+}
+
 void on_motion(XMotionEvent& event) {
-  int32_t dx = x11.have_root ? event.x_root - x11.root_x : 0;
-  int32_t dy = x11.have_root ? event.y_root - x11.root_y : 0;
-  x11.root_x = event.x_root;
-  x11.root_y = event.y_root;
+  // Differences of the divided positions: no step is lost to the rounding.
+  const int32_t root_x = x11_to_page(event.x_root), root_y = x11_to_page(event.y_root);
+  int32_t dx = x11.have_root ? root_x - x11.root_x : 0;
+  int32_t dy = x11.have_root ? root_y - x11.root_y : 0;
+  x11.root_x = root_x;
+  x11.root_y = root_y;
   x11.have_root = true;
-  x11.mouse_x = event.x;
-  x11.mouse_y = event.y - x11.y_offset;
-  x11.inside =
-      x11.mouse_x >= 0 && x11.mouse_x < x11.width && x11.mouse_y >= 0 && x11.mouse_y < x11.height;
+  pointer_at(event.x, event.y);
   if (x11_focus) post(EVENT_MOUSE_MOVE, x11.mouse_x, x11.mouse_y, dx, dy);
 }
 
@@ -84,12 +91,8 @@ void pointer_refresh() {
   Window root, child;
   int root_x, root_y, x, y;
   unsigned int mask;
-  if (!XQueryPointer(x11.display, x11.draw_window, &root, &child, &root_x, &root_y, &x, &y, &mask))
-    return;
-  x11.mouse_x = x;
-  x11.mouse_y = y - x11.y_offset;
-  x11.inside =
-      x11.mouse_x >= 0 && x11.mouse_x < x11.width && x11.mouse_y >= 0 && x11.mouse_y < x11.height;
+  if (XQueryPointer(x11.display, x11.draw_window, &root, &child, &root_x, &root_y, &x, &y, &mask))
+    pointer_at(x, y);
 }
 
 void on_configure(XConfigureEvent& event) {
@@ -165,8 +168,8 @@ int x11_get_mouse(int32_t* x, int32_t* y, int32_t* wheel, int32_t* buttons, int3
   unsigned int mask;
   if (XQueryPointer(x11.display, x11.draw_window, &root, &child, &root_x, &root_y, &window_x,
                     &window_y, &mask)) {
-    px = window_x;
-    py = window_y - x11.y_offset;
+    px = x11_to_page(window_x);
+    py = x11_to_page(window_y - x11.y_offset);
     pb = ((mask & Button1Mask) ? 1 : 0) | ((mask & Button3Mask) ? 2 : 0) |
          ((mask & Button2Mask) ? 4 : 0);
   }
@@ -184,12 +187,12 @@ void x11_set_mouse(int32_t x, int32_t y, int32_t visible, int32_t clip) {
   if ((x != X11_KEEP || y != X11_KEEP) && x11_focus) {
     if (x == X11_KEEP) x = x11.mouse_x;
     if (y == X11_KEEP) y = x11.mouse_y;
-    x = x < 0 ? 0 : x >= x11.width ? x11.width - 1 : x;
-    y = y < 0 ? 0 : y >= x11.height ? x11.height - 1 : y;
+    x = x < 0 ? 0 : x >= x11.page_width ? x11.page_width - 1 : x;
+    y = y < 0 ? 0 : y >= x11.page_height ? x11.page_height - 1 : y;
     x11.mouse_x = x;
     x11.mouse_y = y;
     x11.inside = true;
-    XWarpPointer(d, None, x11.draw_window, 0, 0, 0, 0, x, y + x11.y_offset);
+    XWarpPointer(d, None, x11.draw_window, 0, 0, 0, 0, x * x11.scale, y * x11.scale + x11.y_offset);
   }
   if (visible > 0) {
     XDefineCursor(d, x11.draw_window, x11.arrow_cursor);

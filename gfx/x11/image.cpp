@@ -31,27 +31,33 @@ bool visual_red_low() {
   return false;
 }
 
-void mask_row8(const uint8_t* row, int32_t width, uint8_t* mask) {
-  std::memset(mask, 0, size_t((width + 7) / 8));
-  for (int32_t x = 0; x < width; x++)
-    if (row[x] != 0) mask[x >> 3] |= uint8_t(1u << (x & 7));
+// Sets the bits of pixel x of the page, scale bits from x * scale on.
+void mask_set(uint8_t* mask, int32_t x, int32_t scale) {
+  for (int32_t bit = x * scale; bit < (x + 1) * scale; bit++)
+    mask[bit >> 3] |= uint8_t(1u << (bit & 7));
 }
 
-void mask_row16(const uint8_t* row, int32_t width, uint8_t* mask) {
-  std::memset(mask, 0, size_t((width + 7) / 8));
+void mask_row8(const uint8_t* row, int32_t width, int32_t scale, uint8_t* mask) {
+  std::memset(mask, 0, size_t((width * scale + 7) / 8));
+  for (int32_t x = 0; x < width; x++)
+    if (row[x] != 0) mask_set(mask, x, scale);
+}
+
+void mask_row16(const uint8_t* row, int32_t width, int32_t scale, uint8_t* mask) {
+  std::memset(mask, 0, size_t((width * scale + 7) / 8));
   for (int32_t x = 0; x < width; x++) {
     uint16_t p;
     std::memcpy(&p, row + 2 * x, 2);
-    if (p != 0xF81F) mask[x >> 3] |= uint8_t(1u << (x & 7));
+    if (p != 0xF81F) mask_set(mask, x, scale);
   }
 }
 
-void mask_row32(const uint8_t* row, int32_t width, uint8_t* mask) {
-  std::memset(mask, 0, size_t((width + 7) / 8));
+void mask_row32(const uint8_t* row, int32_t width, int32_t scale, uint8_t* mask) {
+  std::memset(mask, 0, size_t((width * scale + 7) / 8));
   for (int32_t x = 0; x < width; x++) {
     uint32_t p;
     std::memcpy(&p, row + 4 * x, 4);
-    if ((p & 0xFFFFFF) != 0xFF00FF) mask[x >> 3] |= uint8_t(1u << (x & 7));
+    if ((p & 0xFFFFFF) != 0xFF00FF) mask_set(mask, x, scale);
   }
 }
 

@@ -21,16 +21,17 @@ namespace {
 uint32_t spare_lookup16[512];
 
 // Image rows first .. first + count - 1, columns left .. left + width - 1,
-// into the window, with their part of the shape mask.
-void put_rows(const ScreenContext* screen, int32_t scanlines, int32_t first, int32_t count,
+// into the window, with their part of the shape mask; each page row fills
+// rows_per_row image rows.
+void put_rows(const ScreenContext* screen, int32_t rows_per_row, int32_t first, int32_t count,
               int32_t left, int32_t width) {
   Display* d = x11.display;
   if (x11.shape_image) {
     const int32_t pitch = x11.shape_image->bytes_per_line;
     for (int32_t r = first; r < first + count; r++)
       x11.mask_builder(
-          screen->visible_pixels + size_t(r / scanlines) * size_t(screen->pitch), x11.width,
-          reinterpret_cast<uint8_t*>(x11.shape_image->data) + size_t(r) * size_t(pitch));
+          screen->visible_pixels + size_t(r / rows_per_row) * size_t(screen->pitch), x11.page_width,
+          x11.scale, reinterpret_cast<uint8_t*>(x11.shape_image->data) + size_t(r) * size_t(pitch));
     XPutImage(d, x11.shape_bitmap, x11.shape_gc, x11.shape_image, 0, first, 0, first,
               unsigned(x11.width), unsigned(count));
     XShapeCombineMask(d, x11.draw_window, ShapeBounding, 0, x11.y_offset, x11.shape_bitmap,
@@ -44,10 +45,12 @@ void put_rows(const ScreenContext* screen, int32_t scanlines, int32_t first, int
               unsigned(width), unsigned(count));
 }
 
+// Rows are the page's (times its scanline size); each is scale image rows.
 void send_whole(const ScreenContext* screen, int32_t scanlines, int32_t rows) {
-  ConvertSource source{screen->visible_pixels, screen->pitch,  screen->width,
-                       screen->height,         scanlines,      screen->dirty_lines,
-                       screen->device_palette, rows_lookup16()};
+  const int32_t s = x11.scale;
+  ConvertSource source{screen->visible_pixels, screen->pitch,   screen->width,
+                       screen->height,         scanlines * s,   screen->dirty_lines,
+                       screen->device_palette, rows_lookup16(), s};
   x11.converter(source, reinterpret_cast<uint8_t*>(x11.image->data), x11.image->bytes_per_line);
   const uint8_t* dirty = screen->dirty_lines;
   for (int32_t first = 0; first < rows;) {
@@ -57,7 +60,7 @@ void send_whole(const ScreenContext* screen, int32_t scanlines, int32_t rows) {
     }
     int32_t end = first + 1;
     while (end < rows && dirty[end]) end++;
-    put_rows(screen, scanlines, first, end - first, 0, x11.width);
+    put_rows(screen, scanlines * s, first * s, (end - first) * s, 0, x11.width);
     first = end;
   }
 }
@@ -75,7 +78,10 @@ bool differing_bytes(const uint8_t* a, const uint8_t* b, size_t n, size_t* lo, s
   return true;
 }
 
+// Each page row is converted once into the staging row and compared with the
+// first of its scale image rows; a row that differs is copied into all of them.
 void send_changed(const ScreenContext* screen, int32_t rows) {
+  const int32_t s = x11.scale;
   uint8_t* image = reinterpret_cast<uint8_t*>(x11.image->data);
   const int32_t pitch = x11.image->bytes_per_line;
   const int32_t bits = x11.image->bits_per_pixel;
@@ -92,12 +98,14 @@ void send_changed(const ScreenContext* screen, int32_t rows) {
                            1,
                            &convert_it,
                            screen->device_palette,
-                           rows_lookup16()};
+                           rows_lookup16(),
+                           s};
       x11.converter(source, x11.staging, pitch);
-      uint8_t* shown = image + size_t(y) * size_t(pitch);
+      uint8_t* shown = image + size_t(y) * size_t(s) * size_t(pitch);
       size_t lo, hi;
       if (differing_bytes(x11.staging, shown, row_bytes, &lo, &hi)) {
-        std::memcpy(shown, x11.staging, row_bytes);
+        for (int32_t k = 0; k < s; k++)
+          std::memcpy(shown + size_t(k) * size_t(pitch), x11.staging, row_bytes);
         const int32_t left = int32_t(lo * 8 / size_t(bits));
         const int32_t right = std::min(int32_t((hi * 8 + 7) / size_t(bits)), x11.width - 1);
         if (run_first < 0) run_first = y;
@@ -107,7 +115,7 @@ void send_changed(const ScreenContext* screen, int32_t rows) {
       }
     }
     if (!changed && run_first >= 0) {
-      put_rows(screen, 1, run_first, y - run_first, run_left, run_right - run_left + 1);
+      put_rows(screen, s, run_first * s, (y - run_first) * s, run_left, run_right - run_left + 1);
       run_first = -1, run_left = INT32_MAX, run_right = -1;
     }
   }
@@ -136,7 +144,7 @@ void rows_send() {
   if (!screen || !x11.image || !screen->dirty_lines) return;
   int32_t scanlines = screen->scanline_size > 0 ? screen->scanline_size : 1;
   int32_t rows = screen->height * scanlines;
-  if (rows > x11.height) rows = x11.height;
+  if (rows > x11.page_height) rows = x11.page_height;
   // A shaped window's mask comes from the page's values, which may change
   // where the converted pixels do not (two indices of one colour): its dirty
   // rows go whole, mask and all.

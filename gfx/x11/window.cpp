@@ -134,6 +134,7 @@ void identify_window(Window window) {
 
 bool x11_window_open(const char* title) {
   if (!open_display()) return false;
+  x11_scale_choose();
   Display* d = x11.display;
   x11.colormap = XCreateColormap(d, x11.root, x11.visual, AllocNone);
   x11.draw_window = create_window(false);

@@ -18,8 +18,9 @@
 #include "gfx/screen_driver.hpp"
 #include "gfx/x11/convert.hpp"
 
-// Builds one row of the 1-bit shape mask from one row of the visible page.
-using MaskBuilder = void (*)(const uint8_t* row, int32_t width, uint8_t* mask);
+// Builds one row of the 1-bit shape mask from one row of the visible page,
+// each pixel scale bits wide.
+using MaskBuilder = void (*)(const uint8_t* row, int32_t width, int32_t scale, uint8_t* mask);
 
 // Everything below is written by init (before the update thread starts), by
 // the update thread under the driver lock, or by the drawing thread under the
@@ -43,7 +44,10 @@ struct X11State {
   bool cursor_visible;
   GC gc;  // the screen's default graphics context
 
-  // The screen as asked for.
+  // The screen as asked for. The window shows each page pixel as a scale x
+  // scale block, so its width and height are scale times the page's; every
+  // size below that deals with windows, the image and modes is the window's.
+  int32_t page_width, page_height, scale;
   int32_t width, height, depth_requested, flags, refresh_requested;
 
   // XRandR.
@@ -55,11 +59,11 @@ struct X11State {
   int32_t mode_height;            // height of the full-screen mode
   bool mode_switched;             // the display mode (and the grabs) must be restored
 
-  // Mouse.
+  // Mouse, in page pixels.
   int32_t mouse_x, mouse_y;
-  int32_t root_x, root_y;
-  bool have_root;   // false until the first motion event
-  int32_t buttons;  // 1 left, 2 right, 4 middle
+  int32_t root_x, root_y;  // the root position divided by the scale
+  bool have_root;          // false until the first motion event
+  int32_t buttons;         // 1 left, 2 right, 4 middle
   int32_t wheel, hwheel;
   bool inside, grabbed;
   Time last_press;
@@ -106,8 +110,8 @@ void x11_unlock();
 // The rate wait_vsync paces by; the mode switch changes it on the update thread.
 extern std::atomic<int32_t> x11_refresh_rate;
 
-// Windows (window.cpp). x11_window_open connects and makes the windows for
-// x11.width, height and flags (false: give up, x11_exit cleans up);
+// Windows (window.cpp). x11_window_open connects, chooses the scale and
+// makes the windows for x11.width, height and flags (false: give up, x11_exit cleans up);
 // x11_window_close frees them, the display still open.
 bool x11_window_open(const char* title);
 void x11_window_close();
@@ -128,6 +132,20 @@ void x11_icon_set(Window window);
 void x11_icon_free();
 void x11_startup_id_set(Window window);
 void x11_startup_complete(Window window);
+
+// The scale (scale.cpp). scale_choose answers the first of: tandrel_scale
+// when it holds 1 to 4, gdk_scale likewise, the Xft.dpi value over 96
+// rounded and kept within 1 to 4, else 1; *ignored tells whether
+// tandrel_scale held something else. x11_scale_choose asks the environment
+// and the display and sets scale, width and height.
+int32_t scale_choose(const char* tandrel_scale, const char* gdk_scale, const char* xft_dpi,
+                     bool* ignored);
+void x11_scale_choose();
+// A window coordinate as a page coordinate: divided by the scale, rounded down.
+inline int32_t x11_to_page(int32_t v) {
+  const int32_t s = x11.scale > 1 ? x11.scale : 1;
+  return v >= 0 ? v / s : -((s - 1 - v) / s);
+}
 
 // Events and the pointer (events.cpp).
 void x11_handle_event(XEvent& event);

@@ -98,22 +98,29 @@ class Servers : public testing::Test {
     x->move_pointer(DisplayWidth(x->display(), 0) - 1, DisplayHeight(x->display(), 0) - 1);
   }
 
-  // Starts the monitor for the hosts and waits until its window shows their frame.
+  // Starts the monitor for the hosts and waits until its window shows their
+  // frame, each pixel as a scale x scale block.
   void startMonitor(Hosts& hosts) {
-    expected = hosts.frame();
-    ASSERT_EQ(expected.size(), size_t(800 * 200 * hosts.count));
+    const std::vector<uint32_t> frame = hosts.frame();
+    ASSERT_EQ(frame.size(), size_t(800 * 200 * hosts.count));
+    expected.clear();
+    for (size_t row = 0; row < size_t(200 * hosts.count * scale); ++row)
+      for (size_t col = 0; col < size_t(800 * scale); ++col)
+        expected.push_back(frame[row / size_t(scale) * 800 + col / size_t(scale)]);
     park();
     std::vector<std::string> argv = x->client_prefix();
     argv.push_back(exe);
+    std::vector<std::string> set = {"DISPLAY=" + x->name()};
+    if (scale != 1) set.push_back("TANDREL_SCALE=" + std::to_string(scale));
     ASSERT_TRUE(monitor.start(argv, hosts.folder.path(),
-                              environmentWith({"DISPLAY=" + x->name()}, {"ZORGFX"}),
+                              environmentWith(set, {"ZORGFX", "TANDREL_SCALE", "GDK_SCALE"}),
                               {hosts.folder.file("stdout"), hosts.folder.file("stderr")}));
     window = x->wait_window(hosts.title);
     ASSERT_NE(window, Window(0)) << hosts.folder.read("stderr");
     int w = 0, h = 0;
     ASSERT_TRUE(x->size_of(window, &w, &h));
-    EXPECT_EQ(w, 800);
-    EXPECT_EQ(h, 200 * hosts.count);
+    EXPECT_EQ(w, 800 * scale);
+    EXPECT_EQ(h, 200 * hosts.count * scale);
     // Only what is on the screen can be read back.
     int rows = std::min(h, DisplayHeight(x->display(), 0) - origin().second);
     EXPECT_TRUE(showsFrame(window, 0, 0, rows)) << "the window does not show the frame";
@@ -121,8 +128,8 @@ class Servers : public testing::Test {
 
   // Whether rows [0, rows) of the frame appear at (x, y) of the window within 5 s.
   bool showsFrame(Window w, int left, int top, int rows) {
-    return wait_until([&] { return x->mismatches(w, left, top, 800, rows, expected) == 0; }, 5000,
-                      50);
+    return wait_until([&] { return x->mismatches(w, left, top, 800 * scale, rows, expected) == 0; },
+                      5000, 50);
   }
 
   // Where the window is on the screen now: a compositor may place a floating
@@ -142,7 +149,7 @@ class Servers : public testing::Test {
     testing::AssertionResult result = testing::AssertionFailure();
     for (int attempt = 0; attempt < 2; ++attempt) {
       auto [left, top] = origin();
-      x->move_pointer(left + 50, top + 210);
+      x->move_pointer(left + 50 * scale, top + 210 * scale);
       x->button(1, true);
       bool scanned = wait_until([&] { return hosts.scans("beta.test") > before; }, 5000);
       // Where the server had the pointer and the focus, should it not be seen.
@@ -173,6 +180,7 @@ class Servers : public testing::Test {
   ChildProcess monitor;
   std::vector<uint32_t> expected;
   Window window = 0;
+  int scale = 1;  // TANDREL_SCALE for the monitor
 };
 
 // --- a display reached over TCP, and TigerVNC ---------------------------------
@@ -205,6 +213,42 @@ TEST_F(Servers, RemoteDisplayAndXvncShowTheFrameTakeAClickAndClose) {
     monitor.stop();
     owned.reset();
   }
+}
+
+// --- at twice the size ----------------------------------------------------------
+// TANDREL_SCALE=2: the window is the frame with every pixel doubled, a press
+// at the doubled place of "Neuladen" probes, the tooltip appears where the
+// doubled picture puts it, and the close box still ends the program.
+
+TEST_F(Servers, AtScaleTwoTheFrameIsDoubledAndThePointerMeetsWhatItShows) {
+  XServerOptions options;
+  options.width = 1700;
+  options.height = 900;
+  ASSERT_TRUE(startServer(options));
+  scale = 2;
+  Hosts hosts(2);
+  startMonitor(hosts);
+  x->focus(window);
+  EXPECT_TRUE(reloadBeta(hosts));
+
+  // alpha answers from now on. The pointer on its newest sample (frame x 750,
+  // y 60) draws a line through the sample and the tooltip box from frame
+  // (760, 58): each in doubled pixels, and not a pixel more.
+  hosts.tools.answerAny("ping", StubTools::fixture("ping-reply.txt"));
+  ASSERT_TRUE(wait_until([&] { return x->pixel(window, 1500, 13) == 0x00C800; }, 10000));
+  auto [left, top] = origin();
+  x->move_pointer(left + 1501, top + 121);
+  const uint32_t grey = 0x888B8B, white = 0xFFFFFF;
+  EXPECT_TRUE(wait_until([&] { return x->pixel(window, 1522, 118) == grey; }));
+  const int greys[][3] = {{1520, 116, 1}, {1500, 300, 1}, {1501, 301, 1},
+                          {1519, 118, 0}, {1522, 115, 0}, {1502, 300, 0}};
+  for (const auto& [px, py, isGrey] : greys)
+    EXPECT_EQ(x->pixel(window, px, py), isGrey ? grey : white) << px << ", " << py;
+  park();
+
+  x->send_delete_window(window);
+  EXPECT_EQ(monitor.wait(5000), 0);
+  EXPECT_EQ(hosts.folder.read("stderr"), "");
 }
 
 // --- Xwayland -----------------------------------------------------------------

@@ -64,7 +64,7 @@ void target_pixel(int depth, int visual, bool red_low, const uint8_t* src, const
 }
 
 struct Geometry {
-  int width, height, scanline, source_pad, target_pad, target_offset;
+  int width, height, scanline, source_pad, target_pad, target_offset, repeat = 1;
 };
 
 struct Case {
@@ -79,9 +79,9 @@ std::string case_name(const testing::TestParamInfo<Case>& info) {
 
 class ConverterTable : public testing::TestWithParam<Case> {};
 
-// Random pages, random dirty rows, padded and unaligned targets: dirty rows
-// match the model, clean rows and row padding keep the sentinel, and the
-// dirty bytes are not cleared.
+// Random pages, random dirty rows, padded and unaligned targets, pixels shown
+// once or as blocks: dirty rows match the model, clean rows and row padding
+// keep the sentinel, and the dirty bytes are not cleared.
 TEST_P(ConverterTable, ConvertsDirtyRowsOnly) {
   const Case k = GetParam();
   uint32_t lookup[512];
@@ -91,15 +91,17 @@ TEST_P(ConverterTable, ConvertsDirtyRowsOnly) {
   uint32_t palette[256];
   for (uint32_t& e : palette) e = rng() & 0xFFFFFF;
 
-  const Geometry geometries[] = {{1, 3, 1, 0, 0, 0},  {2, 2, 1, 0, 3, 1}, {3, 4, 1, 2, 1, 3},
-                                 {4, 3, 2, 0, 0, 0},  {5, 5, 1, 4, 2, 1}, {6, 2, 1, 0, 0, 2},
-                                 {7, 4, 3, 0, 5, 1},  {8, 3, 1, 8, 0, 0}, {9, 3, 1, 0, 1, 3},
-                                 {37, 4, 1, 0, 2, 1}, {67, 3, 2, 4, 3, 0}};
+  const Geometry geometries[] = {{1, 3, 1, 0, 0, 0},    {2, 2, 1, 0, 3, 1},   {3, 4, 1, 2, 1, 3},
+                                 {4, 3, 2, 0, 0, 0},    {5, 5, 1, 4, 2, 1},   {6, 2, 1, 0, 0, 2},
+                                 {7, 4, 3, 0, 5, 1},    {8, 3, 1, 8, 0, 0},   {9, 3, 1, 0, 1, 3},
+                                 {37, 4, 1, 0, 2, 1},   {67, 3, 2, 4, 3, 0},  {1, 2, 2, 0, 1, 1, 2},
+                                 {5, 3, 3, 2, 0, 3, 3}, {7, 2, 4, 0, 3, 0, 4}};
   for (const Geometry& g : geometries) {
-    SCOPED_TRACE("width " + std::to_string(g.width) + " scanline " + std::to_string(g.scanline));
+    SCOPED_TRACE("width " + std::to_string(g.width) + " scanline " + std::to_string(g.scanline) +
+                 " repeat " + std::to_string(g.repeat));
     const int sb = source_bytes(k.depth), tb = target_bytes(k.visual);
     const int pitch = g.width * sb + g.source_pad;
-    const int target_pitch = g.width * tb + g.target_pad;
+    const int target_pitch = g.width * g.repeat * tb + g.target_pad;
     const int rows_out = g.height * g.scanline;
     std::vector<uint8_t> page(size_t(pitch) * g.height);
     for (uint8_t& b : page) b = uint8_t(rng());
@@ -116,8 +118,8 @@ TEST_P(ConverterTable, ConvertsDirtyRowsOnly) {
       if (!dirty[y]) continue;
       for (int r = 0; r < g.scanline; ++r) {
         const size_t row = g.target_offset + size_t(y * g.scanline + r) * target_pitch;
-        for (int x = 0; x < g.width; ++x) {
-          const uint8_t* src = page.data() + size_t(y) * pitch + size_t(x) * sb;
+        for (int x = 0; x < g.width * g.repeat; ++x) {
+          const uint8_t* src = page.data() + size_t(y) * pitch + size_t(x / g.repeat) * sb;
           uint8_t out[4];
           bool cares[4] = {};
           target_pixel(k.depth, k.visual, k.red_low, src, source_pixel(k.depth, src, palette), out,
@@ -130,8 +132,8 @@ TEST_P(ConverterTable, ConvertsDirtyRowsOnly) {
       }
     }
 
-    const ConvertSource source{page.data(), pitch,        g.width, g.height,
-                               g.scanline,  dirty.data(), palette, lookup};
+    const ConvertSource source{page.data(),  pitch,   g.width, g.height, g.scanline,
+                               dirty.data(), palette, lookup,  g.repeat};
     convert(source, target, target_pitch);
     for (size_t i = 0; i < buffer.size(); ++i) {
       if (!care[i]) continue;

@@ -210,6 +210,40 @@ TEST_F(X11Input, SetMouseWarpsClampsAndConfines) {
   EXPECT_EQ(clip, 0);
 }
 
+// Xft.dpi 192 in the display's resources, set as a desktop does it, doubles
+// the window: the pointer arrives in page pixels, rounded down, and a warp
+// lands on its pixel's block. TANDREL_SCALE=1 wins over the resource.
+TEST_F(X11Input, DisplayResourcesDoubleTheWindowUnlessTandrelScaleSaysOne) {
+  auto xrdb = [](const char* arguments, const char* input) {
+    FILE* pipe = popen((std::string("xrdb -nocpp ") + arguments).c_str(), "w");
+    if (!pipe) return -1;
+    std::fputs(input, pipe);
+    return pclose(pipe);
+  };
+  screen_close();
+  ASSERT_EQ(xrdb("-merge", "Xft.dpi: 192\n"), 0);
+  open(320, 200, 32, 0, "Doppelt");
+  focus();
+  int w = 0, h = 0;
+  EXPECT_TRUE(server->size_of(x11.frame_window, &w, &h));
+  EXPECT_EQ(std::pair(w, h), std::pair(640, 400));
+  server->move_pointer(61, 399);
+  int32_t x = 0, y = 0;
+  EXPECT_TRUE(wait_until([&] { return mouse_read(&x, &y, nullptr, nullptr, nullptr) == 0; }));
+  EXPECT_EQ(std::pair(x, y), std::pair(30, 199));
+  console_hooks.set_mouse(50, 60, -1, -1);  // read back from the server, divided again
+  EXPECT_TRUE(wait_until(
+      [&] { return mouse_read(&x, &y, nullptr, nullptr, nullptr) == 0 && x == 50 && y == 60; }));
+
+  screen_close();
+  setenv("TANDREL_SCALE", "1", 1);
+  open(320, 200, 32, 0, "Einfach");
+  unsetenv("TANDREL_SCALE");
+  EXPECT_TRUE(server->size_of(x11.frame_window, &w, &h));
+  EXPECT_EQ(std::pair(w, h), std::pair(320, 200));
+  EXPECT_EQ(xrdb("-remove", ""), 0);
+}
+
 TEST_F(X11Input, DoubleClickWithin249Milliseconds) {
   server->move_pointer(20, 20);
   int32_t x, y;

@@ -1,5 +1,6 @@
-// The key tables on their own: scan codes by key symbol and the extended key
-// codes, checked against the PC keyboard's layout rather than row by row.
+// The driver's tables on their own: scan codes by key symbol and the extended
+// key codes, checked against the PC keyboard's layout rather than row by row;
+// the shape mask builders and the choice of the window's scale.
 #include <gtest/gtest.h>
 
 #include <X11/keysym.h>
@@ -57,15 +58,46 @@ TEST(ExtendedKeys, CodesAgreeWithTheScanCodes) {
 TEST(MaskBuilders, TransparentColourPerDepth) {
   uint8_t mask[2];
   const uint8_t row8[9] = {0, 1, 0, 0, 0, 0, 0, 0, 255};
-  mask_builder_for(1)(row8, 9, mask);
+  mask_builder_for(1)(row8, 9, 1, mask);
   EXPECT_EQ(mask[0], 0x02);
   EXPECT_EQ(mask[1], 0x01);
   const uint16_t row16[3] = {0xF81F, 0x0000, 0xF81E};
-  mask_builder_for(2)(reinterpret_cast<const uint8_t*>(row16), 3, mask);
+  mask_builder_for(2)(reinterpret_cast<const uint8_t*>(row16), 3, 1, mask);
   EXPECT_EQ(mask[0], 0x06);
   const uint32_t row32[4] = {0xFFFF00FF, 0x00FF00FF, 0xFFFF00FE, 0xFF000000};
-  mask_builder_for(4)(reinterpret_cast<const uint8_t*>(row32), 4, mask);
+  mask_builder_for(4)(reinterpret_cast<const uint8_t*>(row32), 4, 1, mask);
   EXPECT_EQ(mask[0], 0x0C);  // alpha does not matter
+  mask_builder_for(4)(reinterpret_cast<const uint8_t*>(row32), 4, 3, mask);
+  EXPECT_EQ(mask[0] | mask[1] << 8, 0xFC0);  // pixels 2 and 3, three bits each
+}
+
+TEST(ScaleChoice, VariablesThenTheDisplaysDpiThenOne) {
+  struct Row {
+    const char *tandrel, *gdk, *dpi;
+    int32_t scale;
+    bool ignored;
+  };
+  const Row rows[] = {
+      {nullptr, nullptr, nullptr, 1, false},
+      {"3", "2", "192", 3, false},
+      {"", "2", "192", 2, false},
+      {"5", "2", "", 2, true},
+      {"2.0", "", "288", 3, true},
+      {"", "1", "192", 1, false},
+      {"", "x", "144", 2, false},
+      {"", "", "143.9", 1, false},
+      {"", "", " 192 ", 2, false},
+      {"", "", "1000", 4, false},
+      {"", "", "47", 1, false},
+      {"", "", "19 2", 1, false},
+  };
+  for (const Row& r : rows) {
+    bool ignored = !r.ignored;
+    EXPECT_EQ(scale_choose(r.tandrel, r.gdk, r.dpi, &ignored), r.scale)
+        << (r.tandrel ? r.tandrel : "-") << " " << (r.gdk ? r.gdk : "-") << " "
+        << (r.dpi ? r.dpi : "-");
+    EXPECT_EQ(ignored, r.ignored) << (r.tandrel ? r.tandrel : "-");
+  }
 }
 
 }  // namespace

@@ -132,8 +132,8 @@ class X11Suite : public ::testing::Test {
   void SetUp() override {
     if (!server || !server->ok()) GTEST_SKIP() << "Xvfb is not available";
     server->make_default();
-    unsetenv("ZORGFX");
-    unsetenv("TANDREL_X11_NO_SHM");
+    for (const char* name : {"ZORGFX", "TANDREL_X11_NO_SHM", "TANDREL_SCALE", "GDK_SCALE"})
+      unsetenv(name);
   }
   void TearDown() override {
     drain_keys();
