@@ -48,7 +48,7 @@ std::string readAll(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-pid_t pidIn(const std::string& file) {
+inline pid_t pidIn(const std::string& file) {
   std::string text = readAll(file);
   return text.empty() ? -1 : pid_t(std::atol(text.c_str()));
 }
