@@ -27,6 +27,8 @@ inline std::vector<std::string> environmentWith(const std::vector<std::string>& 
     bool dropped = false;
     for (const std::string& s : set) dropped |= s.substr(0, s.find('=')) == name;
     for (const std::string& r : remove) dropped |= r == name;
+    // A scale comes only from the test: the desktop's would change every picture.
+    dropped |= name == "TANDREL_SCALE" || name == "GDK_SCALE";
     if (!dropped) env.push_back(entry);
   }
   env.insert(env.end(), set.begin(), set.end());
