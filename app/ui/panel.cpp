@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/commands.hpp"
 #include "app/latency.hpp"
@@ -16,6 +17,7 @@
 #include "app/ui/graph.hpp"
 #include "app/ui/paint.hpp"
 #include "app/ui/palette.hpp"
+#include "gfx/draw.hpp"
 
 namespace {
 
@@ -125,10 +127,8 @@ void pingWhenDue(HostRecord& host) {
   }
 }
 
-}  // namespace
-
-void drawHostPanel(HostRecord& host, uint16_t top) {
-  int32_t t = top;  // signed: the separator above the first panel lies at -3
+// The part of a panel above and left of the graph.
+void fixedPart(HostRecord& host, int32_t t) {
   topButtons(host, t);
 
   setTextColor(lightText);
@@ -149,6 +149,61 @@ void drawHostPanel(HostRecord& host, uint16_t top) {
 
   drawSegment(0, float(t - 3), float(screenWidth), float(t - 3), separatorGrey);
   drawSegment(0, float(t), float(screenWidth), float(t), separatorGrey);
+}
+
+// Whether the pointer may be over one of the panel's buttons: then the fixed
+// part highlights and takes clicks.
+bool nearButtons(int32_t t) {
+  return pointerOver(reloadButton, t, t + 19) || pointerOver(intervalButton, t, t + 19) ||
+         pointerOver(clientButtonSpan, t + 66, t + 202);
+}
+
+// Everything the fixed part draws from, as bytes. False when it would not fit.
+struct PanelKey {
+  uint8_t bytes[1024];
+  size_t size = 0;
+};
+
+bool addKey(PanelKey& key, const void* data, size_t n) {
+  if (n > sizeof key.bytes - key.size) return false;
+  std::memcpy(key.bytes + key.size, data, n);
+  key.size += n;
+  return true;
+}
+
+bool addKey(PanelKey& key, const Text& text) {
+  const size_t n = text.size();
+  return addKey(key, &n, sizeof n) && addKey(key, text.data(), n);
+}
+
+bool panelKey(const HostRecord& host, int32_t t, PanelKey& key) {
+  const int32_t numbers[] = {t, host.pingInterval, host.reachable, hostNameUsable(host),
+                             screenWidth};
+  bool fits = addKey(key, numbers, sizeof numbers) && addKey(key, host.name) &&
+              addKey(key, host.canonicalName) && addKey(key, host.address);
+  for (int i = 1; i <= 9 && fits; ++i) fits = addKey(key, host.portLines[i]);
+  return fits;
+}
+
+constexpr uint32_t fixedPartRun = 0x10000u;  // apart from the graph's run ids
+
+}  // namespace
+
+void drawHostPanel(HostRecord& host, uint16_t top) {
+  int32_t t = top;  // signed: the separator above the first panel lies at -3
+  // Away from the pointer the fixed part only draws, the same for the same
+  // fields: the last frame's drawing of it is repeated. The colours are set
+  // the same on both sides of it, as a repeat needs; the graph sets its own.
+  PanelKey key;
+  const bool keyed = !nearButtons(t) && panelKey(host, t, key);
+  if (keyed) setTextColor(lightText);
+  if (!keyed || !draw_run_repeat(fixedPartRun + uint32_t(t), key.bytes, key.size)) {
+    fixedPart(host, t);
+    if (keyed) {
+      setTextColor(lightText);
+      draw_run_end();
+    }
+  }
 
   drawGraphFrame(host, t);
   pingWhenDue(host);

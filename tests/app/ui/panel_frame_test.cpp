@@ -171,6 +171,32 @@ TEST_F(PanelFrame, PointerOverButtonsHighlightsWithoutPress) {
   EXPECT_EQ(tools->calls("nslookup") + tools->calls("launcher"), 0);
 }
 
+TEST_F(PanelFrame, ARepeatedPanelTakesAChangedFieldOrThePointerAtOnce) {
+  HostRecord& h = placeHost("alpha.test");
+  h.portLines[1] = "21/tcp open  ftp";
+  ASSERT_EQ(openWindow(hostCount), 0);
+  drawFrame();
+  drawFrame();  // nothing changed: the labels and buttons repeat the last frame's
+  h.address = "127.0.0.7";
+  drawFrame();
+  EXPECT_TRUE(textAt(10, 50, "IP:    127.0.0.7", light, background));
+  h.portLines[2] = "22/tcp open  ssh";
+  drawFrame();
+  EXPECT_TRUE(textAt(306, 82, "SSH-Client", light, face));
+  h.pingInterval = 3;
+  drawFrame();
+  EXPECT_TRUE(textAt(128, 3, "Ping alle 3s", light, face));
+  pointerAt(350, 70, 0);
+  drawFrame();
+  EXPECT_TRUE(textAt(306, 67, "FTP-Client", dark, light));
+  pointerAt(600, 70, 0);
+  drawFrame();
+  EXPECT_TRUE(textAt(306, 67, "FTP-Client", light, face));
+  h.reachable = 0;
+  drawFrame();
+  EXPECT_TRUE(textAt(70, 67, "Host nicht erreichbar", warning, notText));
+}
+
 TEST_F(PanelFrame, LeftColumnsOfTheReloadFaceDoNotHighlight) {
   placeHost("alpha.test");
   ASSERT_EQ(openWindow(hostCount), 0);
