@@ -78,6 +78,18 @@ bool differing_bytes(const uint8_t* a, const uint8_t* b, size_t n, size_t* lo, s
   return true;
 }
 
+// Whether any of the first rows is marked, eight flags at a time.
+bool any_dirty(const uint8_t* lines, int32_t rows) {
+  int32_t y = 0;
+  for (uint64_t word; y + 8 <= rows; y += 8) {
+    std::memcpy(&word, lines + y, sizeof word);
+    if (word) return true;
+  }
+  for (; y < rows; ++y)
+    if (lines[y]) return true;
+  return false;
+}
+
 // Each page row is converted once into the staging row and compared with the
 // first of its scale image rows; a row that differs is copied into all of them.
 void send_changed(const ScreenContext* screen, int32_t rows) {
@@ -145,6 +157,8 @@ void rows_send() {
   int32_t scanlines = screen->scanline_size > 0 ? screen->scanline_size : 1;
   int32_t rows = screen->height * scanlines;
   if (rows > x11.page_height) rows = x11.page_height;
+  // Most turns of an idle monitor find nothing marked.
+  if (!x11.send_all && !any_dirty(screen->dirty_lines, rows)) return;
   // A shaped window's mask comes from the page's values, which may change
   // where the converted pixels do not (two indices of one colour): its dirty
   // rows go whole, mask and all.
