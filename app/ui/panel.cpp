@@ -127,7 +127,7 @@ void pingWhenDue(HostRecord& host) {
   }
 }
 
-// The part of a panel above and left of the graph.
+// The part of a panel above and left of the graph; the graph's frame follows it.
 void fixedPart(HostRecord& host, int32_t t) {
   topButtons(host, t);
 
@@ -191,21 +191,21 @@ constexpr uint32_t fixedPartRun = 0x10000u;  // apart from the graph's run ids
 
 void drawHostPanel(HostRecord& host, uint16_t top) {
   int32_t t = top;  // signed: the separator above the first panel lies at -3
-  // Away from the pointer the fixed part only draws, the same for the same
-  // fields: the last frame's drawing of it is repeated. The colours are set
-  // the same on both sides of it, as a repeat needs; the graph sets its own.
+  // Away from the pointer the fixed part and the graph's frame only draw,
+  // the same for the same fields: the last frame's drawing is repeated. The
+  // colours are set the same on both sides, as a repeat needs; the graph
+  // sets its own.
   PanelKey key;
   const bool keyed = !nearButtons(t) && panelKey(host, t, key);
   if (keyed) setTextColor(lightText);
   if (!keyed || !draw_run_repeat(fixedPartRun + uint32_t(t), key.bytes, key.size)) {
     fixedPart(host, t);
+    drawGraphFrame(host, t);
     if (keyed) {
       setTextColor(lightText);
       draw_run_end();
     }
   }
-
-  drawGraphFrame(host, t);
   pingWhenDue(host);
   drawGraph(host, t);
 }
