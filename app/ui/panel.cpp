@@ -177,8 +177,9 @@ bool addKey(PanelKey& key, const Text& text) {
 }
 
 bool panelKey(const HostRecord& host, int32_t t, PanelKey& key) {
-  const int32_t numbers[] = {t, host.pingInterval, host.reachable, hostNameUsable(host),
-                             screenWidth};
+  // Whether the name may be used follows from the flag and the name, both in
+  // the key: no need to check the name again every frame.
+  const int32_t numbers[] = {t, host.pingInterval, host.reachable, host.nameSafe, screenWidth};
   bool fits = addKey(key, numbers, sizeof numbers) && addKey(key, host.name) &&
               addKey(key, host.canonicalName) && addKey(key, host.address);
   for (int i = 1; i <= 9 && fits; ++i) fits = addKey(key, host.portLines[i]);
