@@ -31,10 +31,15 @@ struct RunState {
   DrawWindow window;
 };
 
+constexpr size_t NOT_DEFERRED = SIZE_MAX;
+
 // A run of drawing calls of a frame, found again by id in the next.
 struct Run {
   uint32_t id;
   size_t start, size;  // where its bytes lie in the record
+  // A repeated run's bytes are copied from the last record only when this
+  // frame is drawn: from there, or NOT_DEFERRED once they are in place.
+  size_t from;
   RunState state;
   float pen_x, pen_y;  // the pen the run left
   bool blend;
@@ -67,7 +72,7 @@ RunState run_state(const DrawContext* dc) {
   return st;
 }
 
-bool append(Record& r, const void* data, size_t n) {
+bool reserve(Record& r, size_t n) {
   if (r.size + n > r.capacity) {
     size_t capacity = r.capacity ? r.capacity : 16384;
     while (capacity < r.size + n) capacity *= 2;
@@ -76,9 +81,42 @@ bool append(Record& r, const void* data, size_t n) {
     r.bytes = bytes;
     r.capacity = capacity;
   }
+  return true;
+}
+
+bool append(Record& r, const void* data, size_t n) {
+  if (!reserve(r, n)) return false;
   std::memcpy(r.bytes + r.size, data, n);
   r.size += n;
   return true;
+}
+
+// Puts the repeated runs' bytes in place: before this frame's record is
+// drawn or kept. The last record still holds them until then.
+void copy_deferred() {
+  for (int32_t i = 0; i < current_runs.count; ++i) {
+    Run& run = current_runs.list[i];
+    if (run.from == NOT_DEFERRED) continue;
+    std::memcpy(current.bytes + run.start, previous.bytes + run.from, run.size);
+    run.from = NOT_DEFERRED;
+  }
+}
+
+// Whether this frame's record equals the last one. A repeated run found at
+// the place it had there holds the same bytes by construction: only what
+// lies between such runs is compared.
+bool same_as_previous() {
+  if (!previous_valid || current.size != previous.size) return false;
+  size_t at = 0;
+  for (int32_t i = 0; i < current_runs.count; ++i) {
+    const Run& run = current_runs.list[i];
+    if (run.from == NOT_DEFERRED) continue;
+    if (run.from != run.start ||
+        std::memcmp(current.bytes + at, previous.bytes + at, run.start - at) != 0)
+      return false;
+    at = run.start + run.size;
+  }
+  return std::memcmp(current.bytes + at, previous.bytes + at, current.size - at) == 0;
 }
 
 void replay(const Record& r) {
@@ -159,6 +197,7 @@ void frame_submit(DrawContext* dc, FrameOp& op, const char* text) {
 }
 
 void frame_flush() {
+  copy_deferred();
   current_runs.count = 0;
   current_runs.open = -1;
   current_runs.nested = 0;
@@ -178,13 +217,13 @@ bool frame_finish() {
     tainted = false;
     return false;  // nothing recorded: the caller marks what it asked for
   }
-  if (previous_valid && current.size == previous.size &&
-      std::memcmp(current.bytes, previous.bytes, current.size) == 0) {
+  if (same_as_previous()) {
     current.size = 0;
     current_runs.count = 0;  // the same runs at the same places as the last frame's
     tainted = false;
     return true;
   }
+  copy_deferred();
   replay(current);
   std::swap(current, previous);
   std::swap(current_runs, previous_runs);
@@ -220,11 +259,12 @@ bool frame_run_repeat(DrawContext* dc, uint32_t id, const void* key, size_t size
       if (last.id != id || last.key_size != size || std::memcmp(last.key, key, size) != 0 ||
           std::memcmp(&last.state, &state, sizeof state) != 0)
         continue;
+      if (!reserve(current, last.size)) break;
       Run& run = runs.list[runs.count];
-      const size_t at = current.size;
-      if (!append(current, previous.bytes + last.start, last.size)) break;
       run = last;
-      run.start = at;
+      run.start = current.size;
+      run.from = last.start;
+      current.size += last.size;
       ++runs.count;
       dc->pen_x = last.pen_x;
       dc->pen_y = last.pen_y;
@@ -235,6 +275,7 @@ bool frame_run_repeat(DrawContext* dc, uint32_t id, const void* key, size_t size
   Run& run = runs.list[runs.count];
   run.id = id;
   run.start = current.size;
+  run.from = NOT_DEFERRED;
   run.state = state;
   run.blend = false;
   run.key_size = size;

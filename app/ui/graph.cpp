@@ -52,40 +52,45 @@ void drawGraphFrame(const HostRecord&, int32_t top) {
           graphBackground);
 }
 
-void drawGraph(const HostRecord& host, int32_t top) {
-  const double* latency = host.latency;
+namespace {
+
+// Scale labels, the newest value's line and label, and the curve.
+void drawScaleAndCurve(const double* latency, int32_t top) {
   double m = 0;
   for (int k = 1; k <= newest; ++k)
     if (latency[k] > m) m = latency[k];
 
-  setTextColor(graphLabels);
   drawLabel(scaleLabelX, float(top + 182), "0 ms");
   drawLabel(scaleLabelX, float(top + 2), formatNumber(m, "0.#") + " ms");
 
   // Without a sample above 0 there is no scale: no value line, label or curve.
-  if (m > 0) {
-    double s = scaleHeight / m;
-    double base = top + baseLine;
-    auto y = [&](double v) { return toCoordinate(base - s * v); };
+  if (m <= 0) return;
+  double s = scaleHeight / m;
+  double base = top + baseLine;
+  auto y = [&](double v) { return toCoordinate(base - s * v); };
 
-    float yc = y(latency[newest]);
-    drawSegment(fieldLeft, yc, float(screenWidth), yc, separatorGrey, dashed);
-    drawLabel(valueLabelX, yc, formatNumber(latency[newest], "0.##") + " ms");
+  float yc = y(latency[newest]);
+  drawSegment(fieldLeft, yc, float(screenWidth), yc, separatorGrey, dashed);
+  drawLabel(valueLabelX, yc, formatNumber(latency[newest], "0.##") + " ms");
+  for (int k = 2; k <= newest; ++k)
+    drawSegment(float(sampleX(k)), y(latency[k]), float(sampleX(k) - 3), y(latency[k - 1]),
+                sampleColor(latency[k]));
+}
 
-    // The curve follows from the samples and the place alone: while they stay,
-    // the last frame's is repeated.
-    struct {
-      int32_t top, width;
-      double latency[latencySlots];
-    } key{top, screenWidth, {}};
-    std::memcpy(key.latency, latency, sizeof key.latency);
-    if (!draw_run_repeat(uint32_t(top), &key, sizeof key)) {
-      for (int k = 2; k <= newest; ++k)
-        drawSegment(float(sampleX(k)), y(latency[k]), float(sampleX(k) - 3), y(latency[k - 1]),
-                    sampleColor(latency[k]));
-      draw_run_end();
-    }
+}  // namespace
+
+void drawGraph(const HostRecord& host, int32_t top) {
+  // All but the tooltip follows from the samples and the place alone: while
+  // they stay, the last frame's drawing is repeated.
+  struct {
+    int32_t top, width;
+    double latency[latencySlots];
+  } key{top, screenWidth, {}};
+  std::memcpy(key.latency, host.latency, sizeof key.latency);
+  setTextColor(graphLabels);
+  if (!draw_run_repeat(uint32_t(top), &key, sizeof key)) {
+    drawScaleAndCurve(host.latency, top);
+    draw_run_end();
   }
-
   tooltip(host, top);
 }
