@@ -38,8 +38,10 @@ struct Run {
   uint32_t id;
   size_t start, size;  // where its bytes lie in the record
   // A repeated run's bytes are copied from the last record only when this
-  // frame is drawn: from there, or NOT_DEFERRED once they are in place.
+  // frame is drawn: from there, or NOT_DEFERRED once they are in place. Until
+  // then only start, size and from are set; last is the run it repeats.
   size_t from;
+  int32_t last;
   RunState state;
   float pen_x, pen_y;  // the pen the run left
   bool blend;
@@ -98,6 +100,9 @@ void copy_deferred() {
     Run& run = current_runs.list[i];
     if (run.from == NOT_DEFERRED) continue;
     std::memcpy(current.bytes + run.start, previous.bytes + run.from, run.size);
+    const size_t start = run.start;
+    run = previous_runs.list[run.last];
+    run.start = start;
     run.from = NOT_DEFERRED;
   }
 }
@@ -254,16 +259,21 @@ bool frame_run_repeat(DrawContext* dc, uint32_t id, const void* key, size_t size
   if (!recording() || runs.count >= FRAME_RUN_SLOTS || size > FRAME_RUN_KEY_MAX) return false;
   const RunState state = run_state(dc);
   if (previous_valid) {
-    for (int32_t i = 0; i < previous_runs.count; ++i) {
+    // Runs come in the order of the last frame: its run at this place first.
+    const int32_t count = previous_runs.count;
+    for (int32_t n = 0; n < count; ++n) {
+      const int32_t i = (runs.count + n) % count;
       const Run& last = previous_runs.list[i];
       if (last.id != id || last.key_size != size || std::memcmp(last.key, key, size) != 0 ||
           std::memcmp(&last.state, &state, sizeof state) != 0)
         continue;
       if (!reserve(current, last.size)) break;
+      // The rest of the run, its key above all, is copied with its bytes.
       Run& run = runs.list[runs.count];
-      run = last;
       run.start = current.size;
+      run.size = last.size;
       run.from = last.start;
+      run.last = i;
       current.size += last.size;
       ++runs.count;
       dc->pen_x = last.pen_x;

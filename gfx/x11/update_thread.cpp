@@ -1,9 +1,34 @@
 // The update thread: every pass sends the changed rows to the window and
 // handles the X events that arrived; and the pace of wait_vsync.
+#include <poll.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "gfx/x11/driver.hpp"
 #include "gfx/x11/x11_state.hpp"
+
+namespace {
+
+constexpr int pass_pause_ms = 30;
+
+// The pause between passes, watching the connection: true when something
+// arrived on it meanwhile. Woken early, it sleeps out the rest, so passes
+// keep their pace.
+bool pause_watching(int fd) {
+  timespec start{};
+  clock_gettime(CLOCK_MONOTONIC, &start);
+  pollfd watched{fd, POLLIN, 0};
+  const int ready = poll(&watched, 1, pass_pause_ms);
+  if (ready == 0) return false;
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  const long long used_us =
+      (now.tv_sec - start.tv_sec) * 1000000LL + (now.tv_nsec - start.tv_nsec) / 1000;
+  if (used_us < pass_pause_ms * 1000LL) usleep(useconds_t(pass_pause_ms * 1000LL - used_us));
+  return true;  // a signal counts too: the events are read then, to be safe
+}
+
+}  // namespace
 
 void* x11_update_thread(void*) {
   bool ok = image_open() == 0;
@@ -18,18 +43,27 @@ void* x11_update_thread(void*) {
   pthread_cond_broadcast(&x11.cond);
   pthread_mutex_unlock(&x11.mutex);
 
+  // Asking Xlib for events costs two reads of the connection even when none
+  // came. Events can only have arrived when the connection became readable,
+  // or were read with the reply to a request: a pass that finds neither, and
+  // none queued, leaves Xlib alone.
+  bool arrived = true;
+  unsigned long asked = 0;
   while (x11_running) {
     x11_lock();
     rows_send();
-    while (XPending(x11.display)) {
-      XEvent event;
-      XNextEvent(x11.display, &event);
-      x11_handle_event(event);
+    if (arrived || XQLength(x11.display) > 0 || XNextRequest(x11.display) != asked) {
+      while (XPending(x11.display)) {
+        XEvent event;
+        XNextEvent(x11.display, &event);
+        x11_handle_event(event);
+      }
+      asked = XNextRequest(x11.display);
     }
     pthread_cond_broadcast(&x11.cond);
     x11_passes++;
     x11_unlock();
-    usleep(30000);
+    arrived = pause_watching(ConnectionNumber(x11.display));
   }
   x11_lock();
   image_close();
