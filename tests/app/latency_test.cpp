@@ -1,5 +1,7 @@
-// One ping per call against a stub ping printing recorded replies.
+// One ping per call against a stub ping printing recorded replies, read as
+// the frames read it.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <regex>
 #include <string>
@@ -55,13 +57,20 @@ TEST_F(LatencyTest, NoReplyLineAddsNothing) {
 
 TEST_F(LatencyTest, FiveCharactersAfterTheFirstTimeText) {
   struct Case {
-    const char* after;
+    std::string after;
     double value;
   };
   const Case cases[] = {
-      {"0.045 ms", 0.045},    {"12.3 ms", 12.3},       {"123 ms", 123}, {"7.61 ms", 7.61},
-      {"1234.5 ms", 1234},    {"0.0456789 ms", 0.045}, {"<1 ms", 0},    {"", 0},
+      {"0.045 ms", 0.045},
+      {"12.3 ms", 12.3},
+      {"123 ms", 123},
+      {"7.61 ms", 7.61},
+      {"1234.5 ms", 1234},
+      {"0.0456789 ms", 0.045},
+      {"<1 ms", 0},
+      {"", 0},
       {"2.5 ms time=9", 2.5},
+      {"7.25" + std::string(9000, 'y') + " ms", 7.25},  // read in pieces, longer than is kept
   };
   std::string output = "PING 127.0.0.2 (127.0.0.2) 56(84) bytes of data.\n";
   for (const Case& c : cases) output += reply(c.after);
@@ -99,4 +108,21 @@ TEST_F(LatencyTest, PingSpeaksCUnderAGermanDesktop) {
                      "64 Bytes von 127.0.0.2: icmp_seq=1 ttl=64 Zeit=0,059 ms\n");
   ping(StubTools::fixture("ping-reply.txt"));
   EXPECT_EQ(host.latency[100], 0.059);
+}
+
+TEST_F(LatencyTest, AReplyInTwoPiecesAcrossFramesIsOneSample) {
+  ScratchDir bin;
+  bin.write("ping",
+            "#!/bin/sh\nprintf '64 bytes from 127.0.0.2: time=1'; sleep 0.3; printf '.5 ms\\n'\n",
+            0755);
+  EnvSetting path("PATH", (bin.path() + ":" + std::getenv("PATH")).c_str());
+  host.name = "127.0.0.2";
+  ASSERT_TRUE(sampleLatency(host));
+  int frames = 0;
+  PingEnd end;
+  while ((end = collectPing(host)) == PingEnd::None) ++frames, usleep(5000);
+  EXPECT_GT(frames, 20);  // the ping did not hold the caller
+  EXPECT_EQ(end, PingEnd::Answered);
+  EXPECT_EQ(host.latency[100], 1.5);
+  EXPECT_EQ(host.latency[99], 0);
 }

@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
@@ -51,6 +52,13 @@ std::string readAll(const std::string& path) {
 inline pid_t pidIn(const std::string& file) {
   std::string text = readAll(file);
   return text.empty() ? -1 : pid_t(std::atol(text.c_str()));
+}
+
+// Whether the process runs: it exists and is no zombie.
+inline bool runs(pid_t pid) {
+  const std::string stat = readAll("/proc/" + std::to_string(pid) + "/stat");
+  const size_t end = stat.rfind(')');
+  return end != std::string::npos && end + 2 < stat.size() && stat[end + 2] != 'Z';
 }
 
 // The test's own connection asks about windows that may be gone by then
