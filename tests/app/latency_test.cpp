@@ -57,20 +57,13 @@ TEST_F(LatencyTest, NoReplyLineAddsNothing) {
 
 TEST_F(LatencyTest, FiveCharactersAfterTheFirstTimeText) {
   struct Case {
-    std::string after;
+    const char* after;
     double value;
   };
   const Case cases[] = {
-      {"0.045 ms", 0.045},
-      {"12.3 ms", 12.3},
-      {"123 ms", 123},
-      {"7.61 ms", 7.61},
-      {"1234.5 ms", 1234},
-      {"0.0456789 ms", 0.045},
-      {"<1 ms", 0},
-      {"", 0},
+      {"0.045 ms", 0.045},    {"12.3 ms", 12.3},       {"123 ms", 123}, {"7.61 ms", 7.61},
+      {"1234.5 ms", 1234},    {"0.0456789 ms", 0.045}, {"<1 ms", 0},    {"", 0},
       {"2.5 ms time=9", 2.5},
-      {"7.25" + std::string(9000, 'y') + " ms", 7.25},  // read in pieces, longer than is kept
   };
   std::string output = "PING 127.0.0.2 (127.0.0.2) 56(84) bytes of data.\n";
   for (const Case& c : cases) output += reply(c.after);
@@ -110,11 +103,12 @@ TEST_F(LatencyTest, PingSpeaksCUnderAGermanDesktop) {
   EXPECT_EQ(host.latency[100], 0.059);
 }
 
-TEST_F(LatencyTest, AReplyInTwoPiecesAcrossFramesIsOneSample) {
+TEST_F(LatencyTest, AReplyInTwoPiecesAcrossFramesIsOneSample) {  // the second one long
   ScratchDir bin;
-  bin.write("ping",
-            "#!/bin/sh\nprintf '64 bytes from 127.0.0.2: time=1'; sleep 0.3; printf '.5 ms\\n'\n",
-            0755);
+  bin.write(
+      "ping",
+      "#!/bin/sh\nprintf '64 bytes from 127.0.0.2: time=1'; sleep 0.3; printf '.5%9000s ms\\n'\n",
+      0755);
   EnvSetting path("PATH", (bin.path() + ":" + std::getenv("PATH")).c_str());
   host.name = "127.0.0.2";
   ASSERT_TRUE(sampleLatency(host));
