@@ -292,6 +292,28 @@ TEST_F(NullScreen, RepeatedFramesAreSkippedUnlessThePageWasTouched) {
   }
 }
 
+// A repeated run starts where the pen stands, and one that clears is not
+// repeated: the clear puts the cursor home every frame.
+TEST_F(NullScreen, RepeatedRunsFollowThePenAndNeverSkipAClear) {
+  for (float at : {10.0f, 100.0f}) {
+    screen_locate(5, 9, 0);
+    screen_lock();
+    line(0, 0, 0, 0, BLACK);  // the same pen for the clearing run
+    if (!draw_run_repeat(1, "k", 1)) {
+      screen_clear(0);
+      draw_run_end();
+    }
+    line(at, at, at, at, BLACK);
+    if (!draw_run_repeat(2, "k", 1)) {
+      draw_line(nullptr, ~0u, 2, 0xFFFF, 3, 0, 0, 3, 3);  // a box from the pen
+      draw_run_end();
+    }
+    screen_unlock(-1, -1);
+    EXPECT_EQ(pixel32(int(at) + 3, int(at) + 3), ~0u) << at;
+    EXPECT_EQ(screen_cursor_row(), 1) << at;
+  }
+}
+
 TEST_F(CountedScreen, LinesWhollyOutsideTakeNoLock) {
   line(-10, 5, -1, 50, 0xFFFFFFFF);
   line(800, 5, 900, 50, 0xFFFFFFFF);
