@@ -108,6 +108,7 @@ TEST(ScreenOpen, BadArgumentsLeaveAnOpenScreenUntouched) {
   ScreenContext* before = screen_context;
   int32_t serial = before->serial;
   EXPECT_EQ(screen_open(640, 480, 12, 1, 0, 0), 1);
+  EXPECT_STREQ(screen_failure(), "640 x 480 Pixel mit 12 Bit sind nicht möglich");
   EXPECT_EQ(screen_open(0, 480, 32, 1, 0, 0), 1);
   EXPECT_EQ(screen_open(640, -1, 32, 1, 0, 0), 1);
   EXPECT_EQ(screen_open(SCREEN_MAX_SIZE + 1, 1, 8, 1, 0, 0), 1);
