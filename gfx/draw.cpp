@@ -46,6 +46,7 @@ void screen_clear(int32_t mode) {
   if (!dc) return;
   ScreenContext* s = screen_context;
   draw_target_screen(dc);
+  frame_run_drop();
   screen_hold();
   if (mode == CLEAR_DEFAULT) {
     if (dc->flags & VIEW_SET)

@@ -29,6 +29,7 @@ struct RunState {
   uint32_t flags, context_flags, foreground, background;
   DrawView view;
   DrawWindow window;
+  float pen_x, pen_y;  // where the run began: relative coordinates start there
 };
 
 constexpr size_t NOT_DEFERRED = SIZE_MAX;
@@ -71,6 +72,8 @@ RunState run_state(const DrawContext* dc) {
   st.background = dc->background;
   st.view = dc->view;
   st.window = dc->window;
+  st.pen_x = dc->pen_x;
+  st.pen_y = dc->pen_y;
   return st;
 }
 
@@ -294,6 +297,8 @@ bool frame_run_repeat(DrawContext* dc, uint32_t id, const void* key, size_t size
   return false;
 }
 
+void frame_run_drop() { current_runs.open = -1; }
+
 void frame_run_end(DrawContext* dc) {
   Runs& runs = current_runs;
   if (runs.nested > 0) {
@@ -303,8 +308,11 @@ void frame_run_end(DrawContext* dc) {
   if (runs.open < 0) return;
   Run& run = runs.list[runs.open];
   runs.open = -1;
-  // Changed state inside the run would not be restored by a repeat.
-  const RunState state = run_state(dc);
+  // Changed state inside the run would not be restored by a repeat; the pen
+  // is, to where the run left it.
+  RunState state = run_state(dc);
+  state.pen_x = run.state.pen_x;
+  state.pen_y = run.state.pen_y;
   if (!recording() || std::memcmp(&run.state, &state, sizeof state) != 0) return;
   run.size = current.size - run.start;
   run.pen_x = dc->pen_x;

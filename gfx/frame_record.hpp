@@ -59,6 +59,9 @@ constexpr int32_t FRAME_RUN_SLOTS = 16;
 constexpr size_t FRAME_RUN_KEY_MAX = 1024;
 bool frame_run_repeat(DrawContext* dc, uint32_t id, const void* key, size_t size);
 void frame_run_end(DrawContext* dc);
+// Forgets the open run, which is then not kept: for calls whose effects lie
+// outside the record (a clear's cursor and text cells), which a repeat skips.
+void frame_run_drop();
 
 // TANDREL_FULL_FRAMES=1 draws every frame as it comes, and the X11 driver
 // sends every dirty row: the behaviour before frame skipping, kept for

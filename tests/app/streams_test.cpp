@@ -1,5 +1,6 @@
 // Line streams over files and command pipes.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -123,6 +124,16 @@ TEST(CommandPipe, ReadsOnlyStandardOutputAndWaitsForTheCommand) {
   EXPECT_TRUE(dir.exists("done"));
   EXPECT_EQ(linesOfCommand("no-such-command-tandrel", PipeMode::Tool), Lines{});
   EXPECT_NE(errors.text().find("err"), std::string::npos);
+}
+
+TEST(CommandPipe, AShellThatCannotStartLeavesNoDescriptorOpen) {
+  const int lowest = dup(2);
+  close(lowest);
+  // One argument beyond the kernel's limit: the shell is never started.
+  EXPECT_EQ(openCommandPipe(Text(200000, 'x'), PipeMode::Tool), 0);
+  const int after = dup(2);
+  close(after);
+  EXPECT_EQ(after, lowest);
 }
 
 TEST(CommandPipe, CommandLineIsRunByTheShell) {

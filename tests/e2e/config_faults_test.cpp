@@ -135,6 +135,22 @@ TEST_F(ConfigurationShown, NoConfigurationInManyPlacesStillShowsTheExample) {
   EXPECT_EQ(monitor.wait(5000), 1) << errors();
 }
 
+// A file without hosts: the message wraps at a blank, and the window's
+// background reaches its top row.
+TEST_F(ConfigurationShown, NoHostsInTheFileWrapsTheMessageAtABlank) {
+  startX();
+  folder.write("tandrel.cfg", "terminal=true\n");
+  startMonitor();
+  ASSERT_TRUE(windowUp(15000, "tandrel: keine Hosts", false)) << errors();
+  const std::string second = "folgt keine Zeile ohne \"#\".";
+  lab::WindowImage image;
+  EXPECT_TRUE(wait_until([&] {
+    return image.grab(x->display(), window) &&
+           lab::textMismatches(image, 8, 8 + 14, second, textColour, 0x1E1E1E) == 0;
+  })) << lab::textPicture(image, 8, 8 + 14, second, textColour, 0x1E1E1E);
+  EXPECT_EQ(image.count(0, 0, 799, 0, 0x1E1E1E), 800);
+}
+
 TEST_F(ConfigurationShown, ConfigurationOnlyInTheUserFolderShowsTheMonitor) {
   startX();
   mkdir(folder.file("user").c_str(), 0755);

@@ -34,6 +34,13 @@ TEST(ScreenPages, WorkAndVisiblePagesAreSeparate) {
   screen_set_pages(-1, 1);
   EXPECT_EQ(dc->view.top, 10);
   EXPECT_EQ(dc->flags & DRAW_IMAGE, 0u);
+  // Both pages hold a letter; a clear of page 0 leaves page 1 to its own.
+  screen_print_bytes("X", 1);
+  screen_copy_page(0, 1);
+  screen_clear(0);
+  screen_set_pages(1, -1);
+  screen_clear(0);
+  EXPECT_EQ(screen_read_cell(1, 1, 0), ' ');
   screen_close();
   EXPECT_EQ(screen_set_pages(0, 0), -1);
 }
@@ -48,8 +55,9 @@ TEST(ScreenPalette, EightBitScreensLoadTheDefaultPalette) {
   palette_set(300, 1, 2, 3);  // ignored
   // The VGA ports take 6-bit red, green and blue in turn.
   screen_port_out(0x3C8, 4);
-  for (int32_t v : {63, 21, 42}) screen_port_out(0x3C9, v);
+  for (int32_t v : {63, 21, 42, 0, 0, 63}) screen_port_out(0x3C9, v);
   EXPECT_EQ(screen_context->palette[4], 0x00AA55FFu);
+  EXPECT_EQ(screen_context->palette[5], 0x00FF0000u);  // the next entry
   // A reset brings back all 256 entries.
   const uint32_t entry200 = screen_context->palette[200];
   palette_set(200, 1, 2, 3);

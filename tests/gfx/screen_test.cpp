@@ -108,6 +108,7 @@ TEST(ScreenOpen, BadArgumentsLeaveAnOpenScreenUntouched) {
   ScreenContext* before = screen_context;
   int32_t serial = before->serial;
   EXPECT_EQ(screen_open(640, 480, 12, 1, 0, 0), 1);
+  EXPECT_STREQ(screen_failure(), "640 x 480 Pixel mit 12 Bit sind nicht möglich");
   EXPECT_EQ(screen_open(0, 480, 32, 1, 0, 0), 1);
   EXPECT_EQ(screen_open(640, -1, 32, 1, 0, 0), 1);
   EXPECT_EQ(screen_open(SCREEN_MAX_SIZE + 1, 1, 8, 1, 0, 0), 1);
@@ -289,6 +290,28 @@ TEST_F(NullScreen, RepeatedFramesAreSkippedUnlessThePageWasTouched) {
     screen_copy_page(0, 0);  // the next frame draws in full
     frame(c.text);
     EXPECT_TRUE(shown == page());
+  }
+}
+
+// A repeated run starts where the pen stands, and one that clears is not
+// repeated: the clear puts the cursor home every frame.
+TEST_F(NullScreen, RepeatedRunsFollowThePenAndNeverSkipAClear) {
+  for (float at : {10.0f, 100.0f}) {
+    screen_locate(5, 9, 0);
+    screen_lock();
+    line(0, 0, 0, 0, BLACK);  // the same pen for the clearing run
+    if (!draw_run_repeat(1, "k", 1)) {
+      screen_clear(0);
+      draw_run_end();
+    }
+    line(at, at, at, at, BLACK);
+    if (!draw_run_repeat(2, "k", 1)) {
+      draw_line(nullptr, ~0u, 2, 0xFFFF, 3, 0, 0, 3, 3);  // a box from the pen
+      draw_run_end();
+    }
+    screen_unlock(-1, -1);
+    EXPECT_EQ(pixel32(int(at) + 3, int(at) + 3), ~0u) << at;
+    EXPECT_EQ(screen_cursor_row(), 1) << at;
   }
 }
 

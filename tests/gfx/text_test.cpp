@@ -127,6 +127,9 @@ TEST_F(NullScreen, GridSetChoosesTheFontByCellHeight) {
   EXPECT_EQ(text_grid_set(0, 12), 0);  // keeps 100 columns, cell height 16
   EXPECT_EQ(screen_context->font, &font_8x16);
   EXPECT_EQ(text_grid_set(-1, -1), 100 | 12 << 16);
+  open(0, 800, 16);
+  EXPECT_EQ(text_grid_set(100, 1), 0);  // a single row of 16-pixel cells
+  EXPECT_EQ(text_grid_set(0, 0), 100 | 1 << 16);
 }
 
 TEST(TextAlpha, TranslucentTextBlends) {
