@@ -21,12 +21,11 @@ void draw_line(void* target, uint32_t color, int32_t kind, uint16_t style, uint3
                float y1, float x2, float y2);
 
 // A run of drawing calls that draws the same whenever key does. Inside a
-// frame bracket, when the last frame drew run id with the same key and the
-// same drawing state (view, window, colours, font, pen), draw_run_repeat
-// records what that run drew and answers true, and the caller skips the
-// calls; else the caller makes them and closes the run with draw_run_end. A
-// run whose calls leave the state changed, or that clears, is not kept. Keys
-// are at most 1024 bytes.
+// frame bracket, when the last frame drew run id with the same key from the
+// same state (view, window, colours, font, pen), draw_run_repeat records what
+// it drew, leaves pen and colours as it did, and answers true: the caller
+// skips the calls; else it makes them and closes the run with draw_run_end. A
+// run whose calls change other state, or clear, is not kept. Keys: 1024 bytes.
 bool draw_run_repeat(uint32_t id, const void* key, size_t size);
 void draw_run_end();
 

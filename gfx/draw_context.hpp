@@ -89,9 +89,6 @@ void map_point(const DrawContext* dc, float x, float y, int32_t* out_x, int32_t*
 // Marks rows first..last (clamped to the page) when drawing on the visible page.
 void mark_rows(const DrawContext* dc, int64_t first, int64_t last);
 
-// Releases one frame bracket level without marking any row.
-inline void screen_unlock_quiet() { screen_unlock(1, 0); }
-
 // Text cells of a page: blanks in the given colours for rows first..last.
 void text_cells_blank(uint32_t* cells, int32_t columns, int32_t first, int32_t last, uint32_t fg,
                       uint32_t bg);

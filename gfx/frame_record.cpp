@@ -3,6 +3,7 @@
 #include "gfx/frame_record.hpp"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -26,10 +27,12 @@ int forced = -1;              // TANDREL_FULL_FRAMES, read at screen open and cl
 struct RunState {
   const FontDescriptor* font;
   int32_t serial, work_page, bytes_per_pixel;
-  uint32_t flags, context_flags, foreground, background;
+  uint32_t flags, context_flags;
   DrawView view;
   DrawWindow window;
-  float pen_x, pen_y;  // where the run began: relative coordinates start there
+  // Last, as a repeat restores them; the pen is where relative coordinates start.
+  float pen_x, pen_y;
+  uint32_t foreground, background;
 };
 
 constexpr size_t NOT_DEFERRED = SIZE_MAX;
@@ -44,7 +47,7 @@ struct Run {
   size_t from;
   int32_t last;
   RunState state;
-  float pen_x, pen_y;  // the pen the run left
+  RunState end;  // the state it left: a repeat restores its pen and colours
   bool blend;
   size_t key_size;
   uint8_t key[FRAME_RUN_KEY_MAX];
@@ -279,8 +282,10 @@ bool frame_run_repeat(DrawContext* dc, uint32_t id, const void* key, size_t size
       run.last = i;
       current.size += last.size;
       ++runs.count;
-      dc->pen_x = last.pen_x;
-      dc->pen_y = last.pen_y;
+      dc->pen_x = last.end.pen_x;
+      dc->pen_y = last.end.pen_y;
+      dc->foreground = last.end.foreground;
+      dc->background = last.end.background;
       tainted |= last.blend;
       return true;
     }
@@ -308,14 +313,9 @@ void frame_run_end(DrawContext* dc) {
   if (runs.open < 0) return;
   Run& run = runs.list[runs.open];
   runs.open = -1;
-  // Changed state inside the run would not be restored by a repeat; the pen
-  // is, to where the run left it.
-  RunState state = run_state(dc);
-  state.pen_x = run.state.pen_x;
-  state.pen_y = run.state.pen_y;
-  if (!recording() || std::memcmp(&run.state, &state, sizeof state) != 0) return;
+  // Other state changed inside the run would not be restored by a repeat.
+  run.end = run_state(dc);
+  if (!recording() || std::memcmp(&run.state, &run.end, offsetof(RunState, pen_x)) != 0) return;
   run.size = current.size - run.start;
-  run.pen_x = dc->pen_x;
-  run.pen_y = dc->pen_y;
   ++runs.count;
 }

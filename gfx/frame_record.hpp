@@ -55,7 +55,7 @@ void frame_reset();
 // and state and its bytes were appended again; else a run is begun that
 // frame_run_end closes. Runs do not nest: one begun inside another is
 // neither repeated nor kept.
-constexpr int32_t FRAME_RUN_SLOTS = 16;
+constexpr int32_t FRAME_RUN_SLOTS = 16;  // six panels with two runs each, and room
 constexpr size_t FRAME_RUN_KEY_MAX = 1024;
 bool frame_run_repeat(DrawContext* dc, uint32_t id, const void* key, size_t size);
 void frame_run_end(DrawContext* dc);

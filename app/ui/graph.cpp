@@ -87,8 +87,8 @@ void drawGraph(const HostRecord& host, int32_t top) {
     double latency[latencySlots];
   } key{top, screenWidth, {}};
   std::memcpy(key.latency, host.latency, sizeof key.latency);
-  setTextColor(graphLabels);
-  if (!draw_run_repeat(uint32_t(top), &key, sizeof key)) {
+  if (!draw_run_repeat(runId(RunPart::Curve, top), &key, sizeof key)) {
+    setTextColor(graphLabels);
     drawScaleAndCurve(host.latency, top);
     draw_run_end();
   }

@@ -15,3 +15,7 @@ void drawLabel(float x, float y, const Text& text);
 // A computed coordinate in single precision. Never undefined: values beyond
 // the float range become infinities, NaN stays NaN; the primitives clip.
 float toCoordinate(double value);
+
+// Run ids, one per part of a panel and the panel's top.
+enum class RunPart : uint32_t { Panel, Curve };
+inline uint32_t runId(RunPart part, int32_t top) { return uint32_t(top) * 2 + uint32_t(part); }

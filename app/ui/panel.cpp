@@ -1,7 +1,7 @@
 // One host panel: buttons, labels, port lines, client buttons and the ping
-// check. Drawing and input handling are one pass: every button is drawn, then
-// tested against this frame's mouse snapshot, and an accepted click acts at
-// once, so whatever is drawn after it already shows the result.
+// check. The pointer is tested once against this frame's mouse snapshot, an
+// accepted click acts at once, and the panel is painted after it from a plain
+// view of what it shows, so all of it already shows the click's result.
 #include "app/ui/panel.hpp"
 
 #include <signal.h>
@@ -9,7 +9,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 
 #include "app/commands.hpp"
 #include "app/latency.hpp"
@@ -35,14 +34,6 @@ bool pointerOver(const ButtonSpan& b, int32_t top, int32_t bottom) {
   return b.hitLeft < mouseX && mouseX <= b.hitRight && top < mouseY && mouseY < bottom;
 }
 
-// A face from top to bottom with its label at labelY.
-void drawButton(const ButtonSpan& b, int32_t top, int32_t bottom, int32_t labelY, const Text& label,
-                uint32_t face, uint32_t text) {
-  fillBox(float(b.left), float(top), float(b.right), float(bottom), face);
-  setTextColor(text);
-  drawLabel(float(b.labelX), float(labelY), label);
-}
-
 constexpr double slowDebounce = 1.0;   // reload and client buttons
 constexpr double fastDebounce = 0.25;  // interval button
 
@@ -51,14 +42,6 @@ constexpr double fastDebounce = 0.25;  // interval button
 bool clickAccepted(double debounce) {
   double now = wallClock();
   return mouseButtons == 1 && now - debounce > lastClickTime;
-}
-
-// Made once per value, not once per frame.
-const Text& intervalLabel(const HostRecord& host) {
-  static Text labels[256];
-  Text& label = labels[uint8_t(host.pingInterval)];
-  if (label.empty()) label = "Ping alle " + integerText(int32_t(host.pingInterval)) + "s";
-  return label;
 }
 
 void runClient(const Text& command) {
@@ -73,50 +56,129 @@ void runClient(const Text& command) {
     raise(WTERMSIG(status));
 }
 
-// FTP or SSH button beside the port line at y. The SSH face is one row taller.
-// The command is put together only for a click.
-void clientButton(int32_t y, const char* label, int32_t faceBottom, const HostRecord& host,
-                  Text (*command)(const HostRecord&)) {
-  drawButton(clientButtonSpan, y, y + faceBottom, y, label, buttonFace, lightText);
-  if (pointerOver(clientButtonSpan, y, y + 14)) {
-    drawButton(clientButtonSpan, y, y + 14, y, label, lightText, darkText);
-    if (clickAccepted(slowDebounce)) runClient(command(host));
-  }
+// The client buttons beside a port line, as bits; none for a name that is
+// not safe for the shell, which has no client commands.
+constexpr int ftpButton = 1, sshButton = 2;
+int clientButtons(bool usable, const Text& line) {
+  return usable && !line.empty()
+             ? reportsOpenFtp(line) * ftpButton | reportsOpenSsh(line) * sshButton
+             : 0;
 }
 
-void topButtons(HostRecord& host, int32_t t) {
-  drawButton(reloadButton, t + 1, t + 19, t + 3, "Neuladen", buttonFace, lightText);
-  drawButton(intervalButton, t + 1, t + 19, t + 3, intervalLabel(host), buttonFace, lightText);
+// The one button under the pointer: these, a port line 1..9 for its client
+// button, or 0 for none.
+constexpr int32_t pointedReload = -1, pointedInterval = -2;
 
-  if (pointerOver(reloadButton, t, t + 19)) {
-    drawButton(reloadButton, t + 1, t + 19, t + 3, "Neuladen", lightText, darkText);
-    if (clickAccepted(slowDebounce)) {
-      probeHost(host);
-      lastClickTime = wallClock();  // counted from the end of the probe
-    }
-  } else if (pointerOver(intervalButton, t, t + 19)) {
-    // The new value shows next frame.
-    drawButton(intervalButton, t + 1, t + 19, t + 3, intervalLabel(host), lightText, darkText);
-    if (clickAccepted(fastDebounce)) {
-      host.pingInterval = int8_t(host.pingInterval + 1);
-      if (host.pingInterval > 10) host.pingInterval = 1;
-      lastClickTime = wallClock();
-    }
-  }
-}
-
-void portLines(const HostRecord& host, int32_t t) {
-  // A name that is not safe for the shell has no client commands, so no buttons.
-  const bool clients = hostNameUsable(host);
+int32_t pointedButton(const HostRecord& host, int32_t t, bool usable) {
+  if (pointerOver(reloadButton, t, t + 19)) return pointedReload;
+  if (pointerOver(intervalButton, t, t + 19)) return pointedInterval;
   for (int i = 1; i <= 9; ++i) {
-    int32_t y = t + 52 + 15 * i;
-    const Text& line = host.portLines[i];
+    const int32_t y = t + 52 + 15 * i;
+    if (pointerOver(clientButtonSpan, y, y + 14) && clientButtons(usable, host.portLines[i]))
+      return i;
+  }
+  return 0;
+}
+
+// An accepted click acts at once. Of a line's two client buttons the SSH one
+// lies on top, but the FTP click comes first and its debounce holds the other.
+void actOnClick(HostRecord& host, int32_t pointed, bool usable) {
+  if (!pointed || !clickAccepted(pointed == pointedInterval ? fastDebounce : slowDebounce)) return;
+  if (pointed > 0) {
+    const bool ftp = clientButtons(usable, host.portLines[pointed]) & ftpButton;
+    return runClient(ftp ? ftpCommand(host) : sshCommand(host));
+  }
+  if (pointed == pointedReload)
+    probeHost(host);
+  else
+    host.pingInterval = int8_t(host.pingInterval >= 10 ? 1 : host.pingInterval + 1);
+  lastClickTime = wallClock();  // counted from the end of the probe
+}
+
+// Everything the fixed part of a panel paints, taken after the click; the
+// interval is the one before it, whose new value shows next frame.
+struct PanelView {
+  int32_t top, width, pointed, interval;
+  bool reachable, usable;  // usable: the name may be put into commands
+  const Text *name, *alias, *address;
+  const Text* ports;  // 1..9 shown
+};
+
+// Every field of the view, as the bytes of the run's key; a text as its
+// length and its bytes.
+const Text& keyOf(const PanelView& v) {
+  static Text key;  // kept, and its room with it
+  const int32_t numbers[] = {v.top, v.width, v.pointed, v.interval, v.reachable, v.usable};
+  key.assign(reinterpret_cast<const char*>(numbers), sizeof numbers);
+  const auto add = [](const Text& text) {
+    const size_t n = text.size();
+    key.append(reinterpret_cast<const char*>(&n), sizeof n).append(text);
+  };
+  for (const Text* text : {v.name, v.alias, v.address}) add(*text);
+  for (int i = 1; i <= 9; ++i) add(v.ports[i]);
+  return key;
+}
+
+// A face from top to bottom with its label at labelY.
+void drawButton(const ButtonSpan& b, int32_t top, int32_t bottom, int32_t labelY, const Text& label,
+                uint32_t face, uint32_t text) {
+  fillBox(float(b.left), float(top), float(b.right), float(bottom), face);
+  setTextColor(text);
+  drawLabel(float(b.labelX), float(labelY), label);
+}
+
+void paintTopButtons(const PanelView& v) {
+  const int32_t t = v.top;
+  const Text interval = "Ping alle " + integerText(int32_t(int8_t(v.interval))) + "s";
+  drawButton(reloadButton, t + 1, t + 19, t + 3, "Neuladen", buttonFace, lightText);
+  drawButton(intervalButton, t + 1, t + 19, t + 3, interval, buttonFace, lightText);
+  if (v.pointed == pointedReload)
+    drawButton(reloadButton, t + 1, t + 19, t + 3, "Neuladen", lightText, darkText);
+  else if (v.pointed == pointedInterval)
+    drawButton(intervalButton, t + 1, t + 19, t + 3, interval, lightText, darkText);
+}
+
+// FTP or SSH button beside the port line at y. The SSH face is one row taller.
+void paintClientButton(int32_t y, const char* label, int32_t faceBottom, bool pointed) {
+  drawButton(clientButtonSpan, y, y + faceBottom, y, label, buttonFace, lightText);
+  if (pointed) drawButton(clientButtonSpan, y, y + 14, y, label, lightText, darkText);
+}
+
+void paintPortLines(const PanelView& v) {
+  for (int i = 1; i <= 9; ++i) {
+    const int32_t y = v.top + 52 + 15 * i;
+    const Text& line = v.ports[i];
     setTextColor(lightText);
     if (line.empty()) continue;
     drawLabel(70, float(y), line);
-    if (clients && reportsOpenFtp(line)) clientButton(y, "FTP-Client", 13, host, ftpCommand);
-    if (clients && reportsOpenSsh(line)) clientButton(y, "SSH-Client", 14, host, sshCommand);
+    const int buttons = clientButtons(v.usable, line);
+    if (buttons & ftpButton) paintClientButton(y, "FTP-Client", 13, v.pointed == i);
+    if (buttons & sshButton) paintClientButton(y, "SSH-Client", 14, v.pointed == i);
   }
+}
+
+// The part of a panel above and left of the graph.
+void paintFixedPart(const PanelView& v) {
+  const int32_t t = v.top;
+  paintTopButtons(v);
+
+  setTextColor(lightText);
+  drawLabel(10, float(t + 20), "Name:  " + *v.name);
+  drawLabel(10, float(t + 35), "Alias: " + *v.alias);
+  drawLabel(10, float(t + 50), "IP:    " + *v.address);
+
+  drawSegment(0, float(t + 65), 400, float(t + 65), separatorGrey);
+  drawLabel(10, float(t + 67), "NMAP:");
+  paintPortLines(v);
+
+  if (!v.reachable) {
+    // A refused name was never probed, so nothing is known about the host.
+    setTextColor(noticeRed);
+    drawLabel(70, float(t + 67), v.usable ? "Host nicht erreichbar" : "Name abgelehnt");
+  }
+
+  drawSegment(0, float(t - 3), float(v.width), float(t - 3), separatorGrey);
+  drawSegment(0, float(t), float(v.width), float(t), separatorGrey);
 }
 
 // The interval counts from the end of the last ping, which is read here a
@@ -130,86 +192,23 @@ void pingWhenDue(HostRecord& host) {
     pingEnded();
 }
 
-// The part of a panel above and left of the graph; the graph's frame follows it.
-void fixedPart(HostRecord& host, int32_t t) {
-  topButtons(host, t);
-
-  setTextColor(lightText);
-  drawLabel(10, float(t + 20), "Name:  " + host.name);
-  drawLabel(10, float(t + 35), "Alias: " + host.canonicalName);
-  drawLabel(10, float(t + 50), "IP:    " + host.address);
-
-  drawSegment(0, float(t + 65), 400, float(t + 65), separatorGrey);
-  drawLabel(10, float(t + 67), "NMAP:");
-  portLines(host, t);
-
-  if (host.reachable == 0) {
-    // A refused name was never probed, so nothing is known about the host.
-    bool refused = !hostNameUsable(host);
-    setTextColor(noticeRed);
-    drawLabel(70, float(t + 67), refused ? "Name abgelehnt" : "Host nicht erreichbar");
-  }
-
-  drawSegment(0, float(t - 3), float(screenWidth), float(t - 3), separatorGrey);
-  drawSegment(0, float(t), float(screenWidth), float(t), separatorGrey);
-}
-
-// Whether the pointer may be over one of the panel's buttons: then the fixed
-// part highlights and takes clicks.
-bool nearButtons(int32_t t) {
-  return pointerOver(reloadButton, t, t + 19) || pointerOver(intervalButton, t, t + 19) ||
-         pointerOver(clientButtonSpan, t + 66, t + 202);
-}
-
-// Everything the fixed part draws from, as bytes. False when it would not fit.
-struct PanelKey {
-  uint8_t bytes[1024];
-  size_t size = 0;
-};
-
-bool addKey(PanelKey& key, const void* data, size_t n) {
-  if (n > sizeof key.bytes - key.size) return false;
-  std::memcpy(key.bytes + key.size, data, n);
-  key.size += n;
-  return true;
-}
-
-bool addKey(PanelKey& key, const Text& text) {
-  const size_t n = text.size();
-  return addKey(key, &n, sizeof n) && addKey(key, text.data(), n);
-}
-
-bool panelKey(const HostRecord& host, int32_t t, PanelKey& key) {
-  // Whether the name may be used follows from the flag and the name, both in
-  // the key: no need to check the name again every frame.
-  const int32_t numbers[] = {t, host.pingInterval, host.reachable, host.nameSafe, screenWidth};
-  bool fits = addKey(key, numbers, sizeof numbers) && addKey(key, host.name) &&
-              addKey(key, host.canonicalName) && addKey(key, host.address);
-  for (int i = 1; i <= 9 && fits; ++i) fits = addKey(key, host.portLines[i]);
-  return fits;
-}
-
-constexpr uint32_t fixedPartRun = 0x10000u;  // apart from the graph's run ids
-
 }  // namespace
 
 void drawHostPanel(HostRecord& host, uint16_t top) {
-  int32_t t = top;  // signed: the separator above the first panel lies at -3
-  // Away from the pointer the fixed part and the graph's frame only draw,
-  // the same for the same fields: the last frame's drawing is repeated. The
-  // colours are set the same on both sides, as a repeat needs; the graph
-  // sets its own.
-  PanelKey key;
-  const bool keyed = !nearButtons(t) && panelKey(host, t, key);
-  if (keyed) setTextColor(lightText);
-  if (!keyed || !draw_run_repeat(fixedPartRun + uint32_t(t), key.bytes, key.size)) {
-    fixedPart(host, t);
-    drawGraphFrame(host, t);
-    if (keyed) {
-      setTextColor(lightText);
-      draw_run_end();
-    }
+  const int32_t t = top;  // signed: the separator above the first panel lies at -3
+  const bool usable = hostNameUsable(host);
+  const int32_t pointed = pointedButton(host, t, usable);
+  const int32_t shownInterval = host.pingInterval;
+  actOnClick(host, pointed, usable);
+  const PanelView view{
+      t,          screenWidth,         pointed,       shownInterval, host.reachable != 0, usable,
+      &host.name, &host.canonicalName, &host.address, host.portLines};
+  const Text& key = keyOf(view);
+  if (!draw_run_repeat(runId(RunPart::Panel, t), key.data(), key.size())) {
+    paintFixedPart(view);
+    draw_run_end();  // a key too long for a run began none, and ends none
   }
+  drawGraphFrame(host, t);
   pingWhenDue(host);
   drawGraph(host, t);
 }

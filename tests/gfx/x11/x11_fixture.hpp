@@ -18,6 +18,9 @@
 #include "gfx/x11/x11_state.hpp"
 #include "support/xserver.hpp"
 
+// Releases one frame bracket level without marking any row.
+inline void screen_unlock_quiet() { screen_unlock(1, 0); }
+
 // Runs f under the screen lock (and so the driver lock) and answers its result.
 template <class F>
 auto locked(F f) {
