@@ -295,6 +295,31 @@ TEST_F(NullScreen, RepeatedFramesAreSkippedUnlessThePageWasTouched) {
 
 // A repeated run starts where the pen stands, and one that clears is not
 // repeated: the clear puts the cursor home every frame.
+TEST_F(NullScreen, ARunRepeatsForItsKeyAndLeavesPenAndColoursAsItsDrawingWould) {
+  struct Frame {
+    const char* key;
+    bool repeats;
+    uint32_t colour;
+    float end;  // where the run leaves the pen
+  };
+  for (const Frame& f : {Frame{"a", false, 0xFF00FF00u, 20}, Frame{"a", true, 0xFF00FF00u, 20},
+                         Frame{"b", false, 0xFFFF0000u, 40}, Frame{"b", true, 0xFFFF0000u, 40}}) {
+    screen_lock();
+    color_set(~0u, 0, COLOR_BACKGROUND_OMITTED);
+    line(0, 0, 0, 0, BLACK);
+    const bool repeated = draw_run_repeat(3, f.key, 1);
+    EXPECT_EQ(repeated, f.repeats) << f.key;
+    if (!repeated) {
+      color_set(f.colour, 0, COLOR_BACKGROUND_OMITTED);
+      draw_line(nullptr, 0, DRAW_SEGMENT, 0xFFFF, COORD_COLOR_OMITTED, 10, 10, f.end, f.end);
+      draw_run_end();
+    }
+    draw_line(nullptr, 0, DRAW_SEGMENT, 0xFFFF, COORD_COLOR_OMITTED | 3, 0, 2, 0, 2);
+    screen_unlock(-1, -1);
+    EXPECT_EQ(pixel32(int(f.end), int(f.end) + 2), f.colour) << f.key;
+  }
+}
+
 TEST_F(NullScreen, RepeatedRunsFollowThePenAndNeverSkipAClear) {
   for (float at : {10.0f, 100.0f}) {
     screen_locate(5, 9, 0);
