@@ -100,12 +100,13 @@ bool append(Record& r, const void* data, size_t n) {
 }
 
 // Puts the repeated runs' bytes in place: before this frame's record is
-// drawn or kept. The last record still holds them until then.
-void copy_deferred() {
+// drawn or kept. The last record still holds them until then. Without
+// bytes, only the runs themselves are filled in.
+void copy_deferred(bool bytes = true) {
   for (int32_t i = 0; i < current_runs.count; ++i) {
     Run& run = current_runs.list[i];
     if (run.from == NOT_DEFERRED) continue;
-    std::memcpy(current.bytes + run.start, previous.bytes + run.from, run.size);
+    if (bytes) std::memcpy(current.bytes + run.start, previous.bytes + run.from, run.size);
     const size_t start = run.start;
     run = previous_runs.list[run.last];
     run.start = start;
@@ -230,7 +231,15 @@ bool frame_finish() {
   }
   if (same_as_previous()) {
     current.size = 0;
-    current_runs.count = 0;  // the same runs at the same places as the last frame's
+    // A run drawn again that drew the same began from other state (colours
+    // another run left, say): its runs are kept, so that the next frame,
+    // which begins the same, repeats them.
+    if (std::any_of(current_runs.list, current_runs.list + current_runs.count,
+                    [](const Run& run) { return run.from == NOT_DEFERRED; })) {
+      copy_deferred(false);
+      std::swap(current_runs, previous_runs);
+    }
+    current_runs.count = 0;
     tainted = false;
     return true;
   }

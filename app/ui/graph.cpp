@@ -46,16 +46,14 @@ void tooltip(const HostRecord& host, int32_t t) {
 
 }  // namespace
 
-void drawGraphFrame(const HostRecord&, int32_t top) {
+namespace {
+
+// The frame line and the white field, the scale labels, the newest value's
+// line and label, and the curve.
+void drawFieldAndCurve(const double* latency, int32_t top) {
   drawSegment(edgeX, float(top), edgeX, float(top + baseLine + 1), separatorGrey);
   fillBox(fieldLeft, float(top + fieldTop), float(screenWidth), float(top + baseLine),
           graphBackground);
-}
-
-namespace {
-
-// Scale labels, the newest value's line and label, and the curve.
-void drawScaleAndCurve(const double* latency, int32_t top) {
   double m = 0;
   for (int k = 1; k <= newest; ++k)
     if (latency[k] > m) m = latency[k];
@@ -87,9 +85,9 @@ void drawGraph(const HostRecord& host, int32_t top) {
     double latency[latencySlots];
   } key{top, screenWidth, {}};
   std::memcpy(key.latency, host.latency, sizeof key.latency);
-  if (!draw_run_repeat(runId(RunPart::Curve, top), &key, sizeof key)) {
+  if (!draw_run_repeat(runId(RunPart::Graph, top), &key, sizeof key)) {
     setTextColor(graphLabels);
-    drawScaleAndCurve(host.latency, top);
+    drawFieldAndCurve(host.latency, top);
     draw_run_end();
   }
   tooltip(host, top);

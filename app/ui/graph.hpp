@@ -3,8 +3,6 @@
 #include <cstdint>
 #include "app/hosts.hpp"
 
-// Frame line and white field; drawn before the panel's ping check.
-void drawGraphFrame(const HostRecord& host, int32_t top);
-
-// Scale labels, current-value line, curve and tooltip.
+// Frame line and white field, scale labels, current-value line, curve and
+// tooltip.
 void drawGraph(const HostRecord& host, int32_t top);

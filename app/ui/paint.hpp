@@ -17,5 +17,5 @@ void drawLabel(float x, float y, const Text& text);
 float toCoordinate(double value);
 
 // Run ids, one per part of a panel and the panel's top.
-enum class RunPart : uint32_t { Panel, Curve };
+enum class RunPart : uint32_t { Panel, Graph };
 inline uint32_t runId(RunPart part, int32_t top) { return uint32_t(top) * 2 + uint32_t(part); }

@@ -69,12 +69,13 @@ int clientButtons(bool usable, const Text& line) {
 // button, or 0 for none.
 constexpr int32_t pointedReload = -1, pointedInterval = -2;
 
-int32_t pointedButton(const HostRecord& host, int32_t t, bool usable) {
+int32_t pointedButton(const HostRecord& host, int32_t t) {
   if (pointerOver(reloadButton, t, t + 19)) return pointedReload;
   if (pointerOver(intervalButton, t, t + 19)) return pointedInterval;
   for (int i = 1; i <= 9; ++i) {
     const int32_t y = t + 52 + 15 * i;
-    if (pointerOver(clientButtonSpan, y, y + 14) && clientButtons(usable, host.portLines[i]))
+    if (pointerOver(clientButtonSpan, y, y + 14) &&
+        clientButtons(hostNameUsable(host), host.portLines[i]))
       return i;
   }
   return 0;
@@ -82,10 +83,10 @@ int32_t pointedButton(const HostRecord& host, int32_t t, bool usable) {
 
 // An accepted click acts at once. Of a line's two client buttons the SSH one
 // lies on top, but the FTP click comes first and its debounce holds the other.
-void actOnClick(HostRecord& host, int32_t pointed, bool usable) {
+void actOnClick(HostRecord& host, int32_t pointed) {
   if (!pointed || !clickAccepted(pointed == pointedInterval ? fastDebounce : slowDebounce)) return;
   if (pointed > 0) {
-    const bool ftp = clientButtons(usable, host.portLines[pointed]) & ftpButton;
+    const bool ftp = clientButtons(hostNameUsable(host), host.portLines[pointed]) & ftpButton;
     return runClient(ftp ? ftpCommand(host) : sshCommand(host));
   }
   if (pointed == pointedReload)
@@ -99,7 +100,7 @@ void actOnClick(HostRecord& host, int32_t pointed, bool usable) {
 // interval is the one before it, whose new value shows next frame.
 struct PanelView {
   int32_t top, width, pointed, interval;
-  bool reachable, usable;  // usable: the name may be put into commands
+  bool reachable, nameSafe;  // with the name: whether it may be put into commands
   const Text *name, *alias, *address;
   const Text* ports;  // 1..9 shown
 };
@@ -108,10 +109,10 @@ struct PanelView {
 // length and its bytes.
 const Text& keyOf(const PanelView& v) {
   static Text key;  // kept, and its room with it
-  const int32_t numbers[] = {v.top, v.width, v.pointed, v.interval, v.reachable, v.usable};
+  const int32_t numbers[] = {v.top, v.width, v.pointed, v.interval, v.reachable, v.nameSafe};
   key.assign(reinterpret_cast<const char*>(numbers), sizeof numbers);
   const auto add = [](const Text& text) {
-    const size_t n = text.size();
+    const uint32_t n = uint32_t(text.size());  // a longer key makes no run anyway
     key.append(reinterpret_cast<const char*>(&n), sizeof n).append(text);
   };
   for (const Text* text : {v.name, v.alias, v.address}) add(*text);
@@ -144,14 +145,14 @@ void paintClientButton(int32_t y, const char* label, int32_t faceBottom, bool po
   if (pointed) drawButton(clientButtonSpan, y, y + 14, y, label, lightText, darkText);
 }
 
-void paintPortLines(const PanelView& v) {
+void paintPortLines(const PanelView& v, bool usable) {
   for (int i = 1; i <= 9; ++i) {
     const int32_t y = v.top + 52 + 15 * i;
     const Text& line = v.ports[i];
     setTextColor(lightText);
     if (line.empty()) continue;
     drawLabel(70, float(y), line);
-    const int buttons = clientButtons(v.usable, line);
+    const int buttons = clientButtons(usable, line);
     if (buttons & ftpButton) paintClientButton(y, "FTP-Client", 13, v.pointed == i);
     if (buttons & sshButton) paintClientButton(y, "SSH-Client", 14, v.pointed == i);
   }
@@ -160,6 +161,7 @@ void paintPortLines(const PanelView& v) {
 // The part of a panel above and left of the graph.
 void paintFixedPart(const PanelView& v) {
   const int32_t t = v.top;
+  const bool usable = v.nameSafe && hostNameIsSafe(*v.name);
   paintTopButtons(v);
 
   setTextColor(lightText);
@@ -169,12 +171,12 @@ void paintFixedPart(const PanelView& v) {
 
   drawSegment(0, float(t + 65), 400, float(t + 65), separatorGrey);
   drawLabel(10, float(t + 67), "NMAP:");
-  paintPortLines(v);
+  paintPortLines(v, usable);
 
   if (!v.reachable) {
     // A refused name was never probed, so nothing is known about the host.
     setTextColor(noticeRed);
-    drawLabel(70, float(t + 67), v.usable ? "Host nicht erreichbar" : "Name abgelehnt");
+    drawLabel(70, float(t + 67), usable ? "Host nicht erreichbar" : "Name abgelehnt");
   }
 
   drawSegment(0, float(t - 3), float(v.width), float(t - 3), separatorGrey);
@@ -196,19 +198,24 @@ void pingWhenDue(HostRecord& host) {
 
 void drawHostPanel(HostRecord& host, uint16_t top) {
   const int32_t t = top;  // signed: the separator above the first panel lies at -3
-  const bool usable = hostNameUsable(host);
-  const int32_t pointed = pointedButton(host, t, usable);
+  const int32_t pointed = pointedButton(host, t);
   const int32_t shownInterval = host.pingInterval;
-  actOnClick(host, pointed, usable);
-  const PanelView view{
-      t,          screenWidth,         pointed,       shownInterval, host.reachable != 0, usable,
-      &host.name, &host.canonicalName, &host.address, host.portLines};
+  actOnClick(host, pointed);
+  const PanelView view{t,
+                       screenWidth,
+                       pointed,
+                       shownInterval,
+                       host.reachable != 0,
+                       host.nameSafe,
+                       &host.name,
+                       &host.canonicalName,
+                       &host.address,
+                       host.portLines};
   const Text& key = keyOf(view);
   if (!draw_run_repeat(runId(RunPart::Panel, t), key.data(), key.size())) {
     paintFixedPart(view);
     draw_run_end();  // a key too long for a run began none, and ends none
   }
-  drawGraphFrame(host, t);
   pingWhenDue(host);
   drawGraph(host, t);
 }
