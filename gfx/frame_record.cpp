@@ -3,7 +3,6 @@
 #include "gfx/frame_record.hpp"
 
 #include <algorithm>
-#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -231,9 +230,8 @@ bool frame_finish() {
   }
   if (same_as_previous()) {
     current.size = 0;
-    // A run drawn again that drew the same began from other state (colours
-    // another run left, say): its runs are kept, so that the next frame,
-    // which begins the same, repeats them.
+    // Runs drawn again began from other state (colours another run left):
+    // kept, the next frame, which begins the same, repeats them.
     if (std::any_of(current_runs.list, current_runs.list + current_runs.count,
                     [](const Run& run) { return run.from == NOT_DEFERRED; })) {
       copy_deferred(false);

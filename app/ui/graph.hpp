@@ -3,6 +3,5 @@
 #include <cstdint>
 #include "app/hosts.hpp"
 
-// Frame line and white field, scale labels, current-value line, curve and
-// tooltip.
+// Frame line, white field, scale labels, current-value line, curve, tooltip.
 void drawGraph(const HostRecord& host, int32_t top);

@@ -96,17 +96,15 @@ void actOnClick(HostRecord& host, int32_t pointed) {
   lastClickTime = wallClock();  // counted from the end of the probe
 }
 
-// Everything the fixed part of a panel paints, taken after the click; the
-// interval is the one before it, whose new value shows next frame.
+// All the fixed part paints, after the click; the interval's new value shows next frame.
 struct PanelView {
-  int32_t top, width, pointed, interval;
-  bool reachable, nameSafe;  // with the name: whether it may be put into commands
-  const Text *name, *alias, *address;
-  const Text* ports;  // 1..9 shown
+  int32_t top, width, pointed, interval;  // interval: the one before the click
+  bool reachable, nameSafe;               // with the name: whether it may be put into commands
+  const Text *name = nullptr, *alias = nullptr, *address = nullptr;
+  const Text* ports = nullptr;  // 1..9 shown
 };
 
-// Every field of the view, as the bytes of the run's key; a text as its
-// length and its bytes.
+// Every field of the view, as the bytes of the run's key (a text: its length, then its bytes).
 const Text& keyOf(const PanelView& v) {
   static Text key;  // kept, and its room with it
   const int32_t numbers[] = {v.top, v.width, v.pointed, v.interval, v.reachable, v.nameSafe};
@@ -201,16 +199,9 @@ void drawHostPanel(HostRecord& host, uint16_t top) {
   const int32_t pointed = pointedButton(host, t);
   const int32_t shownInterval = host.pingInterval;
   actOnClick(host, pointed);
-  const PanelView view{t,
-                       screenWidth,
-                       pointed,
-                       shownInterval,
-                       host.reachable != 0,
-                       host.nameSafe,
-                       &host.name,
-                       &host.canonicalName,
-                       &host.address,
-                       host.portLines};
+  PanelView view{t, screenWidth, pointed, shownInterval, host.reachable != 0, host.nameSafe};
+  view.name = &host.name, view.alias = &host.canonicalName, view.address = &host.address;
+  view.ports = host.portLines;
   const Text& key = keyOf(view);
   if (!draw_run_repeat(runId(RunPart::Panel, t), key.data(), key.size())) {
     paintFixedPart(view);
