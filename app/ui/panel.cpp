@@ -115,7 +115,8 @@ void portLines(const HostRecord& host, int32_t t) {
     if (line.empty()) continue;
     drawLabel(70, float(y), line);
     if (clients && reportsOpenFtp(line)) clientButton(y, "FTP-Client", 13, host, ftpCommand);
-    if (clients && reportsOpenSsh(line)) clientButton(y, "SSH-Client", 14, host, sshCommand);
+    if (clients && reportsOpenSsh(line) && sshNameIsSafe(host.name))
+      clientButton(y, "SSH-Client", 14, host, sshCommand);
   }
 }
 
