@@ -137,7 +137,8 @@ void x11_startup_complete(Window window);
 // when it holds 1 to 4, gdk_scale likewise, the Xft.dpi value over 96
 // rounded and kept within 1 to 4, else 1; *ignored tells whether
 // tandrel_scale held something else. x11_scale_choose asks the environment
-// and the display and sets scale, width and height.
+// and the display, lowers the answer until the window fits the screen (not
+// below 1, said once), and sets scale, width and height.
 int32_t scale_choose(const char* tandrel_scale, const char* gdk_scale, const char* xft_dpi,
                      bool* ignored);
 void x11_scale_choose();
