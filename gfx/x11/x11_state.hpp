@@ -127,7 +127,8 @@ constexpr int32_t X11_KEEP = INT32_MIN;
 
 // What the desktop learns of the window (icon.cpp, startup.cpp): the
 // registered icon, freed again with the windows; the launcher's start-up id
-// before the window is mapped, and the message that it is shown after.
+// before the window is mapped, and the message that it is shown after (or,
+// at exit, that it never will be).
 void x11_icon_set(Window window);
 void x11_icon_free();
 void x11_startup_id_set(Window window);
