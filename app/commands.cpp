@@ -53,6 +53,12 @@ bool hostNameIsSafe(const Text& name, Text* why) {
 
 bool hostNameUsable(const HostRecord& host) { return host.nameSafe && hostNameIsSafe(host.name); }
 
+bool sshNameIsSafe(const Text& name, Text* why) {
+  if (name.empty() || name[0] != ' ') return true;
+  if (why) *why = "der Name beginnt mit einem Leerzeichen, und ssh nähme „root@“ allein als Ziel";
+  return false;
+}
+
 namespace {
 
 // The name placed between before and after, or nothing for a refused name.
@@ -75,5 +81,6 @@ Text ftpCommand(const HostRecord& host) {
 }
 
 Text sshCommand(const HostRecord& host) {
+  if (!sshNameIsSafe(host.name)) return Text();
   return withHost(host, launcherCommand + " \"ssh -X root@", "\"");
 }

@@ -14,12 +14,18 @@ bool hostNameIsSafe(const Text& name, Text* why = nullptr);
 // added and still passes (the record may have been changed since).
 bool hostNameUsable(const HostRecord& host);
 
+// Whether ssh may be handed the name: after a blank before it, "root@" alone
+// would be the destination and the name a command run there. When not, why
+// names the reason in German.
+bool sshNameIsSafe(const Text& name, Text* why = nullptr);
+
 // The command lines run for a host; each is empty when its name may not be used.
 Text lookupCommand(const HostRecord& host);  // nslookup NAME
 Text scanCommand(const HostRecord& host);    // nmap NAME
 Text scanCommand6(const HostRecord& host);   // nmap -6 NAME
 Text pingCommand(const HostRecord& host);    // ping NAME -c 1
 // What the FTP (SSH) button hands to the shell: launcherCommand, a blank and
-// the quoted client command.
+// the quoted client command; the SSH command is empty too for a name ssh
+// may not be handed.
 Text ftpCommand(const HostRecord& host);
 Text sshCommand(const HostRecord& host);

@@ -68,6 +68,8 @@ void addHost(const Text& line) {
   Text why;
   host.nameSafe = hostNameIsSafe(line, &why);
   if (host.nameSafe) {
+    if (!sshNameIsSafe(line, &why))
+      reportMessage(hostInFile(line) + " bekommt keinen SSH-Client: " + why);
     if (hostsToProbe)
       progressShow(programMessage("prüfe " + line + " (" + integerText(uint32_t(hostCount + 1)) +
                                   " von " + integerText(uint32_t(hostsToProbe)) + ") …"));

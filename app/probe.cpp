@@ -91,14 +91,18 @@ void probeHost(HostRecord& host) {
     return;  // a refused name is never probed
   Text line;
 
+  // nmap finds no address for a name that resolves nowhere either: only an
+  // IPv6 literal, or a name the lookup gave an IPv6 address, is scanned again.
+  bool ipv6 = findText(1, host.name, ":") != 0;
   StreamHandle lookup = openCommandPipe(lookupLine, PipeMode::Tool);
   while (!atEndOfInput(lookup)) {
     readLine(lookup, line);
     applyLookupLine(host, line);
+    if (findText(1, line, "Address: ") != 0 && findText(1, host.address, ":") != 0) ipv6 = true;
   }
   closeStream(lookup);
 
   // The IPv6 scan goes on counting the port lines of the first.
   uint8_t count = 0;
-  if (runScan(host, scanLine, count)) runScan(host, scanLine6, count);
+  if (runScan(host, scanLine, count) && ipv6) runScan(host, scanLine6, count);
 }

@@ -4,7 +4,8 @@
 #include "app/hosts.hpp"
 
 // Runs "nslookup NAME" then "nmap NAME", and "nmap -6 NAME" when the first
-// scan found no address, and keeps what the rules match.
+// scan found no address and the name holds a ":" or the lookup reported an
+// address that does; keeps what the rules match.
 // Clears nothing; a failed tool leaves the fields as they were.
 void probeHost(HostRecord& host);
 

@@ -1,15 +1,77 @@
 #include "app/progress.hpp"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace {
 
 const char clearLine[] = "\r\x1b[K";
 volatile sig_atomic_t lineShown = 0;
+// The line as shown, written again below what a tool wrote. The lock keeps
+// the copier's writes apart from the line's own.
+pthread_mutex_t lineLock = PTHREAD_MUTEX_INITIALIZER;
+Text shownLine;
+// The pipe the tools write their errors into while the line is shown:
+// read end, write end; -1 without one.
+int toolErrors[2] = {-1, -1};
+
+void writeOut(const Text& bytes) {
+  std::fwrite(bytes.data(), 1, bytes.size(), stderr);
+  std::fflush(stderr);
+}
+
+// Copies what waits in the pipe, each piece on lines of its own with the
+// line again below it. Under lineLock; false when the pipe cannot be read.
+bool copyToolErrors() {
+  char buffer[4096];
+  ssize_t got;
+  while ((got = read(toolErrors[0], buffer, sizeof buffer)) > 0) {
+    Text piece = clearLine + Text(buffer, size_t(got));
+    if (piece.back() != '\n') piece += '\n';
+    if (lineShown) piece += shownLine;
+    writeOut(piece);
+  }
+  return got < 0 && (errno == EAGAIN || errno == EINTR);
+}
+
+void* copyWhileOpen(void*) {
+  pollfd ready = {toolErrors[0], POLLIN, 0};
+  for (bool open = true; open;) {
+    if (poll(&ready, 1, -1) < 0 && errno != EINTR) break;
+    pthread_mutex_lock(&lineLock);
+    open = copyToolErrors();
+    pthread_mutex_unlock(&lineLock);
+  }
+  return nullptr;
+}
+
+// The pipe and its copier, made once; without them the tools keep writing
+// to the terminal.
+void copyToolErrorsFromNowOn() {
+  static bool tried = false;
+  if (tried) return;
+  tried = true;
+  if (pipe2(toolErrors, O_CLOEXEC) != 0) {
+    toolErrors[0] = toolErrors[1] = -1;
+    return;
+  }
+  fcntl(toolErrors[0], F_SETFL, O_NONBLOCK);
+  pthread_t copier;
+  if (pthread_create(&copier, nullptr, copyWhileOpen, nullptr) == 0) {
+    pthread_detach(copier);
+    return;
+  }
+  close(toolErrors[0]);
+  close(toolErrors[1]);
+  toolErrors[0] = toolErrors[1] = -1;
+}
 
 void clearAndStop(int signal) {
   if (lineShown) {
@@ -55,17 +117,25 @@ Text fitted(const Text& text) {
 void progressShow(const Text& text) {
   if (!isatty(STDERR_FILENO) || tcgetpgrp(STDERR_FILENO) != getpgrp()) return;
   clearOnStopSignals();
+  copyToolErrorsFromNowOn();
   Text line = fitted(text);
   line.insert(0, 1, '\r');
   line += "\x1b[K";
-  std::fwrite(line.data(), 1, line.size(), stderr);
-  std::fflush(stderr);
+  pthread_mutex_lock(&lineLock);
+  writeOut(line);
+  shownLine = line;
   lineShown = 1;
+  pthread_mutex_unlock(&lineLock);
 }
 
 void progressClear() {
   if (!lineShown) return;
-  std::fwrite(clearLine, 1, sizeof clearLine - 1, stderr);
-  std::fflush(stderr);
+  pthread_mutex_lock(&lineLock);
+  // The tools have ended: what they wrote waits in the pipe, and goes first.
+  if (toolErrors[0] >= 0) copyToolErrors();
+  writeOut(clearLine);
   lineShown = 0;
+  pthread_mutex_unlock(&lineLock);
 }
+
+int progressErrorOutput() { return lineShown ? toolErrors[1] : -1; }

@@ -11,3 +11,8 @@ void progressShow(const Text& text);
 // Clears the line, if one is shown. A stop signal while it is shown clears
 // it too before it ends the program.
 void progressClear();
+
+// Where a tool started now writes its standard error: while the line is
+// shown, a pipe whose bytes reach the terminal on lines of their own, the
+// line written again below them; otherwise -1 (the program's own is kept).
+int progressErrorOutput();

@@ -16,6 +16,8 @@
 #include <cstring>
 #include <vector>
 
+#include "app/progress.hpp"
+
 extern char** environ;
 
 namespace {
@@ -70,6 +72,8 @@ int spawnShell(const Text& commandLine, PipeMode mode, pid_t& child) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+  if (const int errors = progressErrorOutput(); errors >= 0)
+    posix_spawn_file_actions_adddup2(&actions, errors, STDERR_FILENO);
   if (mode != PipeMode::Plain)
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   posix_spawnattr_t attributes;

@@ -59,10 +59,10 @@ void runClient(const Text& command) {
 // The client buttons beside a port line, as bits; none for a name that is
 // not safe for the shell, which has no client commands.
 constexpr int ftpButton = 1, sshButton = 2;
-int clientButtons(bool usable, const Text& line) {
-  return usable && !line.empty()
-             ? reportsOpenFtp(line) * ftpButton | reportsOpenSsh(line) * sshButton
-             : 0;
+int clientButtons(bool usable, const Text& name, const Text& line) {
+  return usable && !line.empty() ? reportsOpenFtp(line) * ftpButton |
+                                       (reportsOpenSsh(line) && sshNameIsSafe(name)) * sshButton
+                                 : 0;
 }
 
 // The one button under the pointer: these, a port line 1..9 for its client
@@ -75,7 +75,7 @@ int32_t pointedButton(const HostRecord& host, int32_t t) {
   for (int i = 1; i <= 9; ++i) {
     const int32_t y = t + 52 + 15 * i;
     if (pointerOver(clientButtonSpan, y, y + 14) &&
-        clientButtons(hostNameUsable(host), host.portLines[i]))
+        clientButtons(hostNameUsable(host), host.name, host.portLines[i]))
       return i;
   }
   return 0;
@@ -86,7 +86,8 @@ int32_t pointedButton(const HostRecord& host, int32_t t) {
 void actOnClick(HostRecord& host, int32_t pointed) {
   if (!pointed || !clickAccepted(pointed == pointedInterval ? fastDebounce : slowDebounce)) return;
   if (pointed > 0) {
-    const bool ftp = clientButtons(hostNameUsable(host), host.portLines[pointed]) & ftpButton;
+    const bool ftp =
+        clientButtons(hostNameUsable(host), host.name, host.portLines[pointed]) & ftpButton;
     return runClient(ftp ? ftpCommand(host) : sshCommand(host));
   }
   if (pointed == pointedReload)
@@ -150,7 +151,7 @@ void paintPortLines(const PanelView& v, bool usable) {
     setTextColor(lightText);
     if (line.empty()) continue;
     drawLabel(70, float(y), line);
-    const int buttons = clientButtons(usable, line);
+    const int buttons = clientButtons(usable, *v.name, line);
     if (buttons & ftpButton) paintClientButton(y, "FTP-Client", 13, v.pointed == i);
     if (buttons & sshButton) paintClientButton(y, "SSH-Client", 14, v.pointed == i);
   }

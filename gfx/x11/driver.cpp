@@ -19,6 +19,9 @@ void x11_exit() {
     x11.sync_created = false;
   }
   if (Display* d = x11.display) {
+    // A window that never showed ends the launcher's busy feedback all the
+    // same; after it showed there is nothing left to end.
+    x11_startup_complete(x11_managed_window());
     x11_mode_restore();
     XSync(d, False);
     x11_window_close();

@@ -1,7 +1,9 @@
 // How large the window shows the page: each page pixel as an s x s block of
-// screen pixels, s from 1 to 4, as the user or the desktop asks for it.
+// screen pixels, s from 1 to 4, as the user or the desktop asks for it, and
+// small enough for the window to fit the screen.
 #include <X11/Xresource.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -70,6 +72,19 @@ void report_ignored(const char* value) {
   screen_report(line);
 }
 
+// Said once a process, as the scale above.
+void report_smaller(int32_t asked, int32_t taken, int32_t screen_width, int32_t screen_height) {
+  static bool reported = false;
+  if (reported) return;
+  reported = true;
+  char line[160];
+  std::snprintf(line, sizeof line,
+                "Maßstab %d statt %d: mit %d wäre das Fenster größer als der Bildschirm "
+                "(%d × %d)\n",
+                taken, asked, asked, screen_width, screen_height);
+  screen_report(line);
+}
+
 }  // namespace
 
 int32_t scale_choose(const char* tandrel_scale, const char* gdk_scale, const char* xft_dpi,
@@ -88,9 +103,16 @@ void x11_scale_choose() {
   int32_t s =
       scale_choose(tandrel_scale, std::getenv("GDK_SCALE"), xft_dpi(x11.display).c_str(), &ignored);
   if (ignored) report_ignored(tandrel_scale);
-  while (s > 1 && (int64_t(x11.page_width) * s > WINDOW_SIZE_MAX ||
-                   int64_t(x11.page_height) * s > WINDOW_SIZE_MAX))
+  // The window fits the screen it opens on, or else its last rows could
+  // never be reached; at scale 1 it is as large as the page, whatever it takes.
+  const int32_t asked = s, screen_width = DisplayWidth(x11.display, x11.screen),
+                screen_height = DisplayHeight(x11.display, x11.screen);
+  const int64_t most_width = std::min<int64_t>(WINDOW_SIZE_MAX, screen_width),
+                most_height = std::min<int64_t>(WINDOW_SIZE_MAX, screen_height);
+  while (s > 1 &&
+         (int64_t(x11.page_width) * s > most_width || int64_t(x11.page_height) * s > most_height))
     s--;
+  if (s < asked) report_smaller(asked, s, screen_width, screen_height);
   x11.scale = s;
   x11.width = x11.page_width * s;
   x11.height = x11.page_height * s;

@@ -1,6 +1,6 @@
 // Start-up notification (freedesktop): the launcher's id on the window
-// before it is mapped, and once it is mapped the message that ends the
-// launcher's busy feedback.
+// before it is mapped, and once it is mapped, or the screen given up after
+// the display was reached, the message that ends the launcher's busy feedback.
 #include <cstring>
 #include <string>
 

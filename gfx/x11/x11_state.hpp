@@ -127,7 +127,8 @@ constexpr int32_t X11_KEEP = INT32_MIN;
 
 // What the desktop learns of the window (icon.cpp, startup.cpp): the
 // registered icon, freed again with the windows; the launcher's start-up id
-// before the window is mapped, and the message that it is shown after.
+// before the window is mapped, and the message that it is shown after (or,
+// at exit, that it never will be).
 void x11_icon_set(Window window);
 void x11_icon_free();
 void x11_startup_id_set(Window window);
@@ -137,7 +138,8 @@ void x11_startup_complete(Window window);
 // when it holds 1 to 4, gdk_scale likewise, the Xft.dpi value over 96
 // rounded and kept within 1 to 4, else 1; *ignored tells whether
 // tandrel_scale held something else. x11_scale_choose asks the environment
-// and the display and sets scale, width and height.
+// and the display, lowers the answer until the window fits the screen (not
+// below 1, said once), and sets scale, width and height.
 int32_t scale_choose(const char* tandrel_scale, const char* gdk_scale, const char* xft_dpi,
                      bool* ignored);
 void x11_scale_choose();

@@ -44,8 +44,10 @@ TEST_F(ConfigTest, HostLinesCommentsBlanksAndLineEnds) {
       "beta # not a host\n"
       " gamma \r\n"
       "#\n"
-      "delta");  // no final line feed
-  EXPECT_EQ(errors, "");
+      "delta");                               // no final line feed
+  EXPECT_EQ(lineCount(errors), 1) << errors;  // ssh would read "root@" alone before " gamma "
+  EXPECT_NE(errors.find("\" gamma \" in " + dir.file("tandrel.cfg") + " bekommt keinen SSH"),
+            std::string::npos);
   EXPECT_EQ(launcherCommand, "");  // exactly nine characters
   ASSERT_EQ(hostCount, 4);
   const char* names[] = {"alpha", "", " gamma ", "delta"};

@@ -151,15 +151,16 @@ TEST_F(ProbeTest, HostDownThenUpAgain) {
 // the name is scanned once more with -6, which goes on counting port lines.
 TEST_F(ProbeTest, NoAddressFoundScansAgainWithIpv6) {
   const struct {
-    const char *name, *scan, *scan6;
-  } cases[] = {{"::1", "nmap-ipv6-literal.txt", "nmap-6-ipv6-literal.txt"},
-               {"epsilon.lab.test", "nmap-aaaa-only.txt", "nmap-6-aaaa-only.txt"}};
+    const char *name, *lookup, *scan, *scan6;
+  } cases[] = {
+      {"::1", "", "nmap-ipv6-literal.txt", "nmap-6-ipv6-literal.txt"},
+      {"epsilon.lab.test", "Address: fd00::5\n", "nmap-aaaa-only.txt", "nmap-6-aaaa-only.txt"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     resetHostTable();
     const size_t before = stubs.calls("nmap").size();
     stubs.answer("nmap", std::string("-6 ") + c.name, fixture(c.scan6));
-    probe("", fixture(c.scan), c.name);
+    probe(c.lookup, fixture(c.scan), c.name);
     EXPECT_EQ(host.reachable, 1);
     EXPECT_EQ(host.portLines[1], "22/tcp open  ssh");
     const std::vector<StubCall> scans = stubs.calls("nmap");
@@ -168,14 +169,16 @@ TEST_F(ProbeTest, NoAddressFoundScansAgainWithIpv6) {
     EXPECT_EQ(scans[before + 1].args, (std::vector<std::string>{"-6", c.name}));
   }
   stubs.answer("nmap", "-6 h", portLines(1) + "22/tcp    open   ssh\n");
-  probe("", portLines(7) + "Nmap done: 0 IP addresses (0 hosts up) scanned in 0.03 seconds\n");
+  probe("Address: fd00::5\n",
+        portLines(7) + "Nmap done: 0 IP addresses (0 hosts up) scanned in 0.03 seconds\n");
   EXPECT_EQ(host.portLines[7], "1006/tcp open  unknown");
   EXPECT_EQ(host.portLines[8], "22/tcp    open   ssh");
-  // A host nmap reports down, and an IPv4 host, are scanned once.
+  // A host nmap reports down, an IPv4 host and a name that resolves nowhere are scanned once.
   const size_t before = stubs.calls("nmap").size();
   probe("", fixture("nmap-down.txt"));
   probe("", fixture("nmap-three-ports.txt"));
-  EXPECT_EQ(stubs.calls("nmap").size(), before + 2);
+  probe(fixture("nslookup-nxdomain.txt"), fixture("nmap-aaaa-only.txt"));
+  EXPECT_EQ(stubs.calls("nmap").size(), before + 3);
 }
 
 TEST_F(ProbeTest, ShorterScanLeavesEarlierLines) {

@@ -330,6 +330,7 @@ TEST_F(MonitorWindow, SshThroughSetsidLeavesTheMonitorRunningWhileTheTerminalSta
 // once the window is there; nothing is left of it when the program ends.
 TEST_F(MonitorWindow, ProgressOnATerminalNamesEachHostAndLeavesNoTrace) {
   x->make_default();
+  std::ofstream(tools.folder() + "/bin/nslookup") << "#!/bin/sh\necho \"Failed: $1\" >&2\n";
   int terminal = -1;
   const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
   if (pid == 0) {
@@ -349,6 +350,8 @@ TEST_F(MonitorWindow, ProgressOnATerminalNamesEachHostAndLeavesNoTrace) {
   const size_t first = out.find("\rtandrel: prüfe alpha.test (1 von 3) …\x1b[K");
   const size_t last = out.find("\rtandrel: prüfe gamma.test (3 von 3) …\x1b[K");
   EXPECT_LT(first, last) << out;
+  // A tool's error output on a line of its own, the progress line again below it.
+  EXPECT_NE(out.find("\r\x1b[KFailed: beta.test\r\n\rtandrel: prüfe "), std::string::npos) << out;
   EXPECT_EQ(out.rfind("\r\x1b[K"), out.size() - 4) << "not cleared when the window opened: " << out;
   const size_t shown = out.size();
   if (window) x->send_delete_window(window);

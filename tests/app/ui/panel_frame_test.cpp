@@ -111,9 +111,11 @@ TEST_F(PanelFrame, UnsafeNameGetsNoClientButtons) {
   h.nameSafe = false;
   h.portLines[1] = "21/tcp open  ftp";
   h.portLines[2] = "22/tcp open  ssh";
+  placeHost(" files.test").portLines[1] = "22/tcp open  ssh";  // ssh would take "root@" alone
   drawOne();
   EXPECT_TRUE(textAt(70, 67, h.portLines[1], light, background));
   EXPECT_TRUE(boxIs(300, 67, 390, 96, background));
+  EXPECT_TRUE(boxIs(300, 267, 390, 281, background));
 }
 
 TEST_F(PanelFrame, UnreachableHostShowsNoticeAndIsNotPinged) {

@@ -68,14 +68,22 @@ TEST_F(X11Depth8, PaletteIndicesAndColourCells) {
   EXPECT_TRUE(window_shows(119, 59, 7));
 }
 
-// No converter takes a 32-bit page onto an 8-bit visual.
+// No converter takes a 32-bit page onto an 8-bit visual. The launcher that
+// started the program is told all the same that no window will come.
 TEST_F(X11Depth8, ThirtyTwoBitPageHasNoConverterThere) {
   int threads = thread_count();
   screen_set_title("acht");
+  XSelectInput(server->display(), server->root(), PropertyChangeMask);
+  XSync(server->display(), False);
+  setenv("DESKTOP_STARTUP_ID", "acht_TIME1", 1);
+  screen_take_startup_id();
   EXPECT_EQ(screen_open(120, 60, 32, 1, 0, 0), 1);
   EXPECT_EQ(screen_context, nullptr);
   EXPECT_EQ(thread_count(), threads);
   EXPECT_TRUE(server->find_windows("acht").empty());
+  XEvent e;
+  EXPECT_TRUE(wait_until([&] { return XCheckTypedEvent(server->display(), ClientMessage, &e); }));
+  EXPECT_EQ(screen_startup_id(), nullptr);
 }
 
 }  // namespace

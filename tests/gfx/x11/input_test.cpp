@@ -242,6 +242,15 @@ TEST_F(X11Input, DisplayResourcesDoubleTheWindowUnlessTandrelScaleSaysOne) {
   EXPECT_TRUE(server->size_of(x11.frame_window, &w, &h));
   EXPECT_EQ(std::pair(w, h), std::pair(320, 200));
   EXPECT_EQ(xrdb("-remove", ""), 0);
+
+  screen_close();  // four times would not fit the 1024 x 768 screen, three times does
+  setenv("TANDREL_SCALE", "4", 1);
+  testing::internal::CaptureStderr();
+  open(320, 200, 32, 0, "Passend");
+  unsetenv("TANDREL_SCALE");
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("Maßstab 3 statt 4"), std::string::npos);
+  EXPECT_TRUE(server->size_of(x11.frame_window, &w, &h));
+  EXPECT_EQ(std::pair(w, h), std::pair(960, 600));
 }
 
 TEST_F(X11Input, DoubleClickWithin249Milliseconds) {
