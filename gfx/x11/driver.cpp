@@ -118,4 +118,5 @@ const DisplayDriver x11_driver = {
     .flip = nullptr,
     .poll = nullptr,
     .desktop = x11_desktop,
+    .set_attention = x11_set_attention,
 };

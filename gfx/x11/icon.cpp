@@ -1,6 +1,8 @@
 // The program's icon on the window the window manager shows: every size as
 // _NET_WM_ICON for panels and switchers, and the largest as the WM hints'
-// icon pixmap and mask for window managers that read only those.
+// icon pixmap and mask for window managers that read only those. Asking for
+// attention raises the hints' urgency flag and shows the attention icon in
+// both places; the focus lowers the flag again.
 #include <X11/Xatom.h>
 #include <X11/xpm.h>
 
@@ -13,7 +15,16 @@
 
 namespace {
 
-Pixmap icon_pixmap = 0, icon_mask = 0;
+// Pixmap and mask of the program's icon [0] and of the attention icon [1],
+// made with the windows; and what the window shows now. Changed under the
+// driver's lock once the update thread runs.
+Pixmap icon_pixmaps[2], icon_masks[2];
+bool icon_marked, urgent;
+
+const IconImage* icon_images(bool attention, int32_t* count) {
+  const IconImage* images = attention ? screen_attention_icon(count) : nullptr;
+  return images ? images : screen_icon(count);
+}
 
 // EWMH: per size width, height, then the ARGB pixels, each one CARDINAL,
 // which Xlib takes as a long for format 32.
@@ -35,7 +46,7 @@ void set_net_wm_icon(Window window, const IconImage* images, int32_t count) {
 
 // Through Xpm, which finds the colours in any visual; pixels less than half
 // opaque are left out by the mask.
-void set_icon_pixmap(Window window, const IconImage& image) {
+void make_icon_pixmap(const IconImage& image, Pixmap* pixmap, Pixmap* mask) {
   std::vector<std::string> names = {"None"};
   std::map<uint32_t, unsigned int> index;
   std::vector<unsigned int> pixels;
@@ -60,14 +71,31 @@ void set_icon_pixmap(Window window, const IconImage& image) {
   XpmAttributes attributes{};
   attributes.valuemask = XpmCloseness;
   attributes.closeness = 40000;  // a full colormap gives near colours, not none
-  const int made = XpmCreatePixmapFromXpmImage(x11.display, x11.root, &xpm, &icon_pixmap,
-                                               &icon_mask, &attributes);
+  if (XpmCreatePixmapFromXpmImage(x11.display, x11.root, &xpm, pixmap, mask, &attributes) < 0)
+    *pixmap = *mask = 0;
   XpmFreeAttributes(&attributes);
-  XWMHints* hints = made < 0 ? nullptr : XAllocWMHints();
+}
+
+const IconImage* largest(const IconImage* images, int32_t count) {
+  const IconImage* found = nullptr;
+  for (int32_t i = 0; i < count; ++i)
+    if (images[i].width > 0 && images[i].height > 0 && images[i].pixels &&
+        (!found || images[i].width > found->width))
+      found = &images[i];
+  return found;
+}
+
+// The hints hold the icon pixmap shown now and the urgency flag; without
+// either nothing is written.
+void set_hints(Window window) {
+  const int shown = icon_pixmaps[icon_marked] ? icon_marked : 0;
+  const long flags = (icon_pixmaps[shown] ? IconPixmapHint : 0) |
+                     (icon_masks[shown] ? IconMaskHint : 0) | (urgent ? XUrgencyHint : 0);
+  XWMHints* hints = flags ? XAllocWMHints() : nullptr;
   if (!hints) return;
-  hints->flags = IconPixmapHint | (icon_mask ? IconMaskHint : 0);
-  hints->icon_pixmap = icon_pixmap;
-  hints->icon_mask = icon_mask;
+  hints->flags = flags;
+  hints->icon_pixmap = icon_pixmaps[shown];
+  hints->icon_mask = icon_masks[shown];
   XSetWMHints(x11.display, window, hints);
   XFree(hints);
 }
@@ -76,19 +104,42 @@ void set_icon_pixmap(Window window, const IconImage& image) {
 
 void x11_icon_set(Window window) {
   int32_t count = 0;
+  if (const IconImage* image = largest(screen_attention_icon(&count), count))
+    make_icon_pixmap(*image, &icon_pixmaps[1], &icon_masks[1]);
   const IconImage* images = screen_icon(&count);
-  const IconImage* largest = nullptr;
-  for (int32_t i = 0; i < count; ++i)
-    if (images[i].width > 0 && images[i].height > 0 && images[i].pixels &&
-        (!largest || images[i].width > largest->width))
-      largest = &images[i];
-  if (!largest) return;
+  if (const IconImage* image = largest(images, count))
+    make_icon_pixmap(*image, &icon_pixmaps[0], &icon_masks[0]);
   set_net_wm_icon(window, images, count);
-  set_icon_pixmap(window, *largest);
+  set_hints(window);
 }
 
 void x11_icon_free() {
-  if (icon_pixmap) XFreePixmap(x11.display, icon_pixmap);
-  if (icon_mask) XFreePixmap(x11.display, icon_mask);
-  icon_pixmap = icon_mask = 0;
+  for (int i = 0; i < 2; ++i) {
+    if (icon_pixmaps[i]) XFreePixmap(x11.display, icon_pixmaps[i]);
+    if (icon_masks[i]) XFreePixmap(x11.display, icon_masks[i]);
+    icon_pixmaps[i] = icon_masks[i] = 0;
+  }
+  icon_marked = urgent = false;
+}
+
+void x11_set_attention(bool on) {
+  if (!x11.display) return;
+  x11_lock();
+  const Window window = x11_managed_window();
+  if (on != icon_marked) {
+    icon_marked = on;
+    int32_t count = 0;
+    const IconImage* images = icon_images(on, &count);
+    set_net_wm_icon(window, images, count);
+  }
+  urgent = on;
+  set_hints(window);
+  XFlush(x11.display);
+  x11_unlock();
+}
+
+void x11_attention_seen() {
+  if (!urgent) return;
+  urgent = false;
+  set_hints(x11_managed_window());
 }
