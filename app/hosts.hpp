@@ -7,6 +7,13 @@ constexpr int hostSlots = 6;
 constexpr int portLineSlots = 11;  // the probe writes 1..8, the panel shows 1..9
 constexpr int latencySlots = 101;  // index 100 newest, 1 oldest kept, 0 never written
 
+// The host's ping while it runs: its output is read a little every frame.
+struct PingRun {
+  int stream = 0;         // handle of its pipe; 0: no ping runs
+  Text partLine;          // what has arrived of a line without its end yet
+  bool answered = false;  // a sample was added since it started
+};
+
 struct HostRecord {
   Text name;           // the configuration line, untrimmed
   Text address;        // after "Address: " of the lookup
@@ -18,6 +25,7 @@ struct HostRecord {
   uint8_t reachable = 0;
   int8_t pingInterval = 0;  // seconds, 1..10
   bool nameSafe = true;     // false: no command is ever built from name
+  PingRun ping;
 
   HostRecord() = default;
   HostRecord(const HostRecord&) = delete;  // a record stays in its slot

@@ -3,6 +3,7 @@
 #include "app/config_path.hpp"
 #include "app/messages.hpp"
 #include "app/program_icon.hpp"
+#include "app/streams.hpp"
 #include "app/text.hpp"
 #include "app/ui/notice_window.hpp"
 #include "app/ui/window.hpp"
@@ -11,6 +12,8 @@
 int main() {
   // Before any screen: the graphics layer's own messages carry the name too.
   screen_set_program_name(programName);
+  // A lost display ends the program at once: the pings it runs end with it.
+  screen_set_lost_hook(killWatchedStreams);
   // Taken before the probes start tools, which must not inherit it.
   screen_take_startup_id();
   screen_set_icon(programIcon, programIconCount);

@@ -7,7 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,9 +28,13 @@ struct StreamSlot {
   StreamKind kind = StreamKind::Free;
   FILE* file = nullptr;
   pid_t child = -1;
+  bool drained = false;  // a Watched pipe's output has closed
 };
 
 StreamSlot streams[handleCount];
+// The process group of each Watched pipe's command, 0 for none: read by
+// killWatchedStreams, which may run on another thread or in a signal handler.
+std::atomic<pid_t> watchedGroups[handleCount];
 
 StreamHandle lowestFreeHandle() {
   for (StreamHandle h = 1; h < handleCount; ++h)
@@ -63,8 +70,14 @@ int spawnShell(const Text& commandLine, PipeMode mode, pid_t& child) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-  if (mode == PipeMode::Tool)
+  if (mode != PipeMode::Plain)
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  if (mode == PipeMode::Watched) {
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+  }
 
   char shell[] = "/bin/sh";
   char dashC[] = "-c";
@@ -74,18 +87,20 @@ int spawnShell(const Text& commandLine, PipeMode mode, pid_t& child) {
 
   std::vector<char*> env;
   char** envp = environ;
-  if (mode == PipeMode::Tool) {
+  if (mode != PipeMode::Plain) {
     env = toolEnvironment();
     envp = env.data();
   }
 
-  const int failed = posix_spawn(&child, shell, &actions, nullptr, argv, envp);
+  const int failed = posix_spawn(&child, shell, &actions, &attributes, argv, envp);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   close(fds[1]);
   if (failed != 0) {
     close(fds[0]);
     return -1;
   }
+  if (mode == PipeMode::Watched) fcntl(fds[0], F_SETFL, O_NONBLOCK);
   return fds[0];
 }
 
@@ -119,6 +134,7 @@ StreamHandle openCommandPipe(const Text& commandLine, PipeMode mode) {
     return 0;
   }
   streams[h] = {StreamKind::Pipe, file, child};
+  if (mode == PipeMode::Watched) watchedGroups[h] = child;
   return h;
 }
 
@@ -155,7 +171,48 @@ void readLine(StreamHandle handle, Text& target) {
 void closeStream(StreamHandle handle) {
   StreamSlot* s = openSlot(handle);
   if (!s) return;
+  watchedGroups[handle] = 0;
   std::fclose(s->file);
   if (s->kind == StreamKind::Pipe) waitForChild(s->child);
   *s = StreamSlot();
+}
+
+StreamState readAvailable(StreamHandle handle, Text& target, size_t limit) {
+  StreamSlot* s = openSlot(handle);
+  if (!s) return StreamState::Ended;
+  char buffer[1024];
+  while (!s->drained && limit > 0) {
+    const ssize_t got = read(fileno(s->file), buffer, std::min(limit, sizeof buffer));
+    if (got > 0) {
+      target.append(buffer, size_t(got));
+      limit -= size_t(got);
+    } else if (got < 0 && errno == EINTR) {
+      continue;
+    } else {
+      s->drained = got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+      break;
+    }
+  }
+  if (!s->drained) return StreamState::Open;
+  int status = 0;
+  if (waitpid(s->child, &status, WNOHANG) == 0)
+    return StreamState::Open;  // output closed, still running
+  watchedGroups[handle] = 0;
+  std::fclose(s->file);
+  *s = StreamSlot();
+  return StreamState::Ended;
+}
+
+void abortStream(StreamHandle handle) {
+  StreamSlot* s = openSlot(handle);
+  if (!s) return;
+  if (watchedGroups[handle] > 0) kill(-watchedGroups[handle], SIGKILL);
+  closeStream(handle);
+}
+
+void killWatchedStreams() {
+  for (std::atomic<pid_t>& group : watchedGroups) {
+    const pid_t g = group;
+    if (g > 0) kill(-g, SIGKILL);
+  }
 }

@@ -49,6 +49,10 @@ const char* screen_title();  // the current title, or null when none was set
 // The program's name, put before the messages the graphics layer writes on
 // standard error itself ("NAME: ..."); none until set. At most 31 bytes.
 void screen_set_program_name(const char* name);
+// Run, on whatever thread, when the display is lost and the program ends at
+// once without its exit handlers: for what must not outlive it (children).
+// Must be async-signal-safe. Null: none.
+void screen_set_lost_hook(void (*hook)());
 
 // One size of the program's icon: width x height pixels 0xAARRGGBB, alpha
 // not premultiplied, row after row.

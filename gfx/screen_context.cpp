@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,7 @@ const char* current_title = nullptr;
 char preferred_driver[32];  // empty: none
 char program_name[32];      // empty: none; set before any screen, read by error handlers
 char failure[160];          // why the last screen_open failed; empty: it did not
+std::atomic<void (*)()> lost_hook{nullptr};  // called from Xlib's I/O error handler
 
 uint8_t* page_alloc(size_t bytes) {
   uint8_t* block = static_cast<uint8_t*>(std::malloc(bytes + PAGE_SLACK));
@@ -72,6 +74,12 @@ void screen_report(const char* line) {
   append(line);
   ssize_t written = write(STDERR_FILENO, message, n);
   (void)written;
+}
+
+void screen_set_lost_hook(void (*hook)()) { lost_hook = hook; }
+
+void screen_lost() {
+  if (void (*hook)() = lost_hook) hook();
 }
 
 const char* screen_failure() { return failure; }

@@ -138,6 +138,8 @@ const char* screen_program_name();
 // Writes line on standard error after "NAME: ", in one write. Safe where
 // only async-signal-safe calls are allowed (Xlib's I/O error handler).
 void screen_report(const char* line);
+// Runs the program's hook for a lost display (screen_set_lost_hook), if any.
+void screen_lost();
 
 // The icons registered by screen_set_icon and screen_set_attention_icon;
 // count 0 when none was.

@@ -119,12 +119,15 @@ void portLines(const HostRecord& host, int32_t t) {
   }
 }
 
+// The interval counts from the end of the last ping, which is read here a
+// little every frame; a ping that cannot start counts as one that ended.
 void pingWhenDue(HostRecord& host) {
+  const auto pingEnded = [&] { host.lastPingTime = int64_t(std::nearbyint(wallClock())); };
+  if (collectPing(host) != PingEnd::None) pingEnded();
   double now = wallClock();
-  if (host.reachable == 1 && now - host.pingInterval > double(host.lastPingTime)) {
-    sampleLatency(host);
-    host.lastPingTime = int64_t(std::nearbyint(wallClock()));
-  }
+  if (host.reachable == 1 && host.ping.stream == 0 &&
+      now - host.pingInterval > double(host.lastPingTime) && !sampleLatency(host))
+    pingEnded();
 }
 
 // The part of a panel above and left of the graph; the graph's frame follows it.

@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include "app/hosts.hpp"
+#include "app/latency.hpp"
 #include "app/ui/paint.hpp"
 #include "app/ui/palette.hpp"
 #include "app/ui/panel.hpp"
@@ -64,6 +65,7 @@ void endOnStopSignals() {
 }
 
 void closeWindow() {
+  endPings();
   screen_close();
   if (stopSignalSeen) raise(stopSignalSeen);
 }

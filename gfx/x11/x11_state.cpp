@@ -19,6 +19,7 @@ namespace {
 // must not be entered again, so no exit handlers run.
 int connection_lost(Display*) {
   screen_report("Die Verbindung zum X-Server ist abgebrochen. Programmende.\n");
+  screen_lost();
   _exit(1);
 }
 

@@ -10,7 +10,14 @@
 #include <string>
 
 #include "app/hosts.hpp"
+#include "app/latency.hpp"
 #include "support/scratch.hpp"
+
+// Starts the host's ping and reads it to its end, as the frames would.
+inline void pingToEnd(HostRecord& host) {
+  if (!sampleLatency(host)) return;
+  while (collectPing(host) == PingEnd::None) usleep(1000);
+}
 
 struct HostTableTest : testing::Test {
   void SetUp() override { resetHostTable(); }

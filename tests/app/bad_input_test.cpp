@@ -69,7 +69,7 @@ TEST_F(BadInputTest, OddPingValues) {
   std::string output;
   for (const Case& c : cases) output += std::string("time=") + c.after + "\n";
   stubs.answer("ping", "h -c 1", output);
-  sampleLatency(host);
+  pingToEnd(host);
   const int n = sizeof cases / sizeof cases[0];
   for (int i = 0; i < n; ++i) {
     const double v = host.latency[100 - n + 1 + i];

@@ -17,7 +17,7 @@ struct LatencyTest : HostTableTest {
   void ping(const std::string& output) {
     host.name = "127.0.0.2";
     stubs.answer("ping", "127.0.0.2 -c 1", output);
-    sampleLatency(host);
+    pingToEnd(host);
   }
 };
 

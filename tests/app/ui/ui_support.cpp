@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/latency.hpp"
 #include "app/ui/window.hpp"
 #include "gfx/input.hpp"
 #include "gfx/screen_driver.hpp"
@@ -73,6 +74,7 @@ int countInRow(int y, int x1, int x2, uint32_t color) {
 }
 
 void resetState() {
+  endPings();
   resetHostTable();
   pointerAt(-1, -1, -1);
 }
