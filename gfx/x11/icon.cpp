@@ -104,9 +104,10 @@ void set_hints(Window window) {
 
 void x11_icon_set(Window window) {
   int32_t count = 0;
-  if (const IconImage* image = largest(screen_attention_icon(&count), count))
+  const IconImage* images = screen_attention_icon(&count);
+  if (const IconImage* image = largest(images, count))
     make_icon_pixmap(*image, &icon_pixmaps[1], &icon_masks[1]);
-  const IconImage* images = screen_icon(&count);
+  images = screen_icon(&count);
   if (const IconImage* image = largest(images, count))
     make_icon_pixmap(*image, &icon_pixmaps[0], &icon_masks[0]);
   set_net_wm_icon(window, images, count);
