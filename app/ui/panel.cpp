@@ -14,6 +14,7 @@
 #include "app/commands.hpp"
 #include "app/latency.hpp"
 #include "app/probe.hpp"
+#include "app/ui/alert.hpp"
 #include "app/ui/graph.hpp"
 #include "app/ui/paint.hpp"
 #include "app/ui/palette.hpp"
@@ -123,7 +124,9 @@ void portLines(const HostRecord& host, int32_t t) {
 // little every frame; a ping that cannot start counts as one that ended.
 void pingWhenDue(HostRecord& host) {
   const auto pingEnded = [&] { host.lastPingTime = int64_t(std::nearbyint(wallClock())); };
-  if (collectPing(host) != PingEnd::None) pingEnded();
+  const PingEnd end = collectPing(host);
+  noteHostPing(host, end);
+  if (end != PingEnd::None) pingEnded();
   double now = wallClock();
   if (host.reachable == 1 && host.ping.stream == 0 &&
       now - host.pingInterval > double(host.lastPingTime) && !sampleLatency(host))
