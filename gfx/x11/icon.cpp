@@ -15,9 +15,10 @@
 
 namespace {
 
-// Pixmap and mask of the program's icon [0] and of the attention icon [1],
-// made with the windows; and what the window shows now. Changed under the
-// driver's lock once the update thread runs.
+// The window that carries the icons, the pixmap and mask of the program's
+// icon [0] and of the attention icon [1], made with it; and what it shows
+// now. Changed under the driver's lock once the update thread runs.
+Window icon_window;
 Pixmap icon_pixmaps[2], icon_masks[2];
 bool icon_marked, urgent;
 
@@ -28,7 +29,7 @@ const IconImage* icon_images(bool attention, int32_t* count) {
 
 // EWMH: per size width, height, then the ARGB pixels, each one CARDINAL,
 // which Xlib takes as a long for format 32.
-void set_net_wm_icon(Window window, const IconImage* images, int32_t count) {
+void set_net_wm_icon(const IconImage* images, int32_t count) {
   std::vector<unsigned long> data;
   for (int32_t i = 0; i < count; ++i) {
     const IconImage& image = images[i];
@@ -40,7 +41,7 @@ void set_net_wm_icon(Window window, const IconImage* images, int32_t count) {
   }
   if (data.empty()) return;
   Atom atom = XInternAtom(x11.display, "_NET_WM_ICON", False);
-  XChangeProperty(x11.display, window, atom, XA_CARDINAL, 32, PropModeReplace,
+  XChangeProperty(x11.display, icon_window, atom, XA_CARDINAL, 32, PropModeReplace,
                   reinterpret_cast<unsigned char*>(data.data()), int(data.size()));
 }
 
@@ -87,7 +88,7 @@ const IconImage* largest(const IconImage* images, int32_t count) {
 
 // The hints hold the icon pixmap shown now and the urgency flag; without
 // either nothing is written.
-void set_hints(Window window) {
+void set_hints() {
   const int shown = icon_pixmaps[icon_marked] ? icon_marked : 0;
   const long flags = (icon_pixmaps[shown] ? IconPixmapHint : 0) |
                      (icon_masks[shown] ? IconMaskHint : 0) | (urgent ? XUrgencyHint : 0);
@@ -96,13 +97,14 @@ void set_hints(Window window) {
   hints->flags = flags;
   hints->icon_pixmap = icon_pixmaps[shown];
   hints->icon_mask = icon_masks[shown];
-  XSetWMHints(x11.display, window, hints);
+  XSetWMHints(x11.display, icon_window, hints);
   XFree(hints);
 }
 
 }  // namespace
 
 void x11_icon_set(Window window) {
+  icon_window = window;
   int32_t count = 0;
   const IconImage* images = screen_attention_icon(&count);
   if (const IconImage* image = largest(images, count))
@@ -110,8 +112,8 @@ void x11_icon_set(Window window) {
   images = screen_icon(&count);
   if (const IconImage* image = largest(images, count))
     make_icon_pixmap(*image, &icon_pixmaps[0], &icon_masks[0]);
-  set_net_wm_icon(window, images, count);
-  set_hints(window);
+  set_net_wm_icon(images, count);
+  set_hints();
 }
 
 void x11_icon_free() {
@@ -120,21 +122,25 @@ void x11_icon_free() {
     if (icon_masks[i]) XFreePixmap(x11.display, icon_masks[i]);
     icon_pixmaps[i] = icon_masks[i] = 0;
   }
+  icon_window = 0;
   icon_marked = urgent = false;
 }
 
 void x11_set_attention(bool on) {
   if (!x11.display) return;
   x11_lock();
-  const Window window = x11_managed_window();
+  if (!icon_window) {
+    x11_unlock();
+    return;
+  }
   if (on != icon_marked) {
     icon_marked = on;
     int32_t count = 0;
     const IconImage* images = icon_images(on, &count);
-    set_net_wm_icon(window, images, count);
+    set_net_wm_icon(images, count);
   }
   urgent = on;
-  set_hints(window);
+  set_hints();
   XFlush(x11.display);
   x11_unlock();
 }
@@ -142,5 +148,5 @@ void x11_set_attention(bool on) {
 void x11_attention_seen() {
   if (!urgent) return;
   urgent = false;
-  set_hints(x11_managed_window());
+  set_hints();
 }
