@@ -17,6 +17,7 @@ int main() {
   // Taken before the probes start tools, which must not inherit it.
   screen_take_startup_id();
   screen_set_icon(programIcon, programIconCount);
+  screen_set_attention_icon(markedProgramIcon, programIconCount);
   adoptCharacterLocale();
   const ConfigLookup lookup = findConfiguration();
   if (!lookup.file.empty()) readConfiguration(lookup.file);

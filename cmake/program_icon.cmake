@@ -1,6 +1,7 @@
 # The program's window icon, compiled in: tools/make_icon turns the PNG sizes
-# of data/icons into C++ data at build time, so that the program reads no
-# file for it. TANDREL_ICON_SOURCE names the generated file.
+# of data/icons into C++ data at build time, each also with the red mark the
+# window shows while a host is silent, so that the program reads no file for
+# them. TANDREL_ICON_SOURCE names the generated file.
 find_package(ZLIB REQUIRED)
 add_executable(make_icon ${PROJECT_SOURCE_DIR}/tools/make_icon.cpp)
 target_include_directories(make_icon PRIVATE ${PROJECT_SOURCE_DIR})

@@ -25,6 +25,6 @@ set(TANDREL_CORE_SOURCES text.cpp streams.cpp hosts.cpp commands.cpp config.cpp 
   progress.cpp probe.cpp latency.cpp)
 list(TRANSFORM TANDREL_CORE_SOURCES PREPEND ${TANDREL_ROOT}/app/)
 
-# Application window: main loop, host panel, latency graph.
-set(TANDREL_UI_SOURCES window.cpp panel.cpp graph.cpp paint.cpp notice_window.cpp)
+# Application window: main loop, host panel, latency graph, what the desktop is told.
+set(TANDREL_UI_SOURCES window.cpp panel.cpp graph.cpp paint.cpp notice_window.cpp alert.cpp)
 list(TRANSFORM TANDREL_UI_SOURCES PREPEND ${TANDREL_ROOT}/app/ui/)

@@ -63,6 +63,14 @@ struct IconImage {
 // Registers the program's icon, in count sizes, for the windows opened from
 // now on. The images are not copied: they must live as long as the process.
 void screen_set_icon(const IconImage* images, int32_t count);
+// The same for the icon shown while the program asks for attention.
+void screen_set_attention_icon(const IconImage* images, int32_t count);
+// True: the open screen's window asks the desktop for attention now (the
+// window manager's urgency flag, raised again even when it is up), until it
+// gets the input focus, and shows the attention icon; false: no attention
+// asked for, and the program's icon again. Ignored without a screen and by
+// drivers that show no window.
+void screen_set_attention(bool on);
 // Takes the launcher's start-up notification id (DESKTOP_STARTUP_ID) from
 // the environment and removes it there, so that no program started later
 // claims it; the next window shown tells the launcher it has appeared.

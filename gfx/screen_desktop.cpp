@@ -1,6 +1,7 @@
-// What the desktop is told about the program beside its windows: the icon
-// and the launcher's start-up notification id. Both are the program's, set
-// before any screen, and kept across screens.
+// What the desktop is told about the program beside its windows: the icon,
+// the icon that asks for attention, and the launcher's start-up notification
+// id. All are the program's, set before any screen, and kept across screens;
+// asking for attention goes to the open screen's driver.
 #include <cstdlib>
 #include <string>
 
@@ -8,20 +9,39 @@
 
 namespace {
 
-const IconImage* icon_images = nullptr;
-int32_t icon_count = 0;
+struct IconSet {
+  const IconImage* images = nullptr;
+  int32_t count = 0;
+};
+IconSet icon, attention_icon;
 std::string startup_id;  // empty: none, or already reported
+
+void keep(IconSet& set, const IconImage* images, int32_t count) {
+  set.images = count > 0 ? images : nullptr;
+  set.count = set.images ? count : 0;
+}
 
 }  // namespace
 
-void screen_set_icon(const IconImage* images, int32_t count) {
-  icon_images = count > 0 ? images : nullptr;
-  icon_count = icon_images ? count : 0;
+void screen_set_icon(const IconImage* images, int32_t count) { keep(icon, images, count); }
+
+void screen_set_attention_icon(const IconImage* images, int32_t count) {
+  keep(attention_icon, images, count);
 }
 
 const IconImage* screen_icon(int32_t* count) {
-  *count = icon_count;
-  return icon_images;
+  *count = icon.count;
+  return icon.images;
+}
+
+const IconImage* screen_attention_icon(int32_t* count) {
+  *count = attention_icon.count;
+  return attention_icon.images;
+}
+
+void screen_set_attention(bool on) {
+  const ScreenContext* s = screen_context;
+  if (s && s->driver && s->driver->set_attention) s->driver->set_attention(on);
 }
 
 void screen_take_startup_id() {

@@ -57,6 +57,7 @@ struct DisplayDriver {
   void (*poll)();
   // Desktop width, height, depth and rate without a screen; 0 on success.
   int (*desktop)(int32_t* width, int32_t* height, int32_t* depth, int32_t* refresh);
+  void (*set_attention)(bool on);  // as screen_set_attention says
 };
 
 // Null-terminated list of drivers tried by screen_open, in order
@@ -140,8 +141,10 @@ void screen_report(const char* line);
 // Runs the program's hook for a lost display (screen_set_lost_hook), if any.
 void screen_lost();
 
-// The icon registered by screen_set_icon; count 0 when none was.
+// The icons registered by screen_set_icon and screen_set_attention_icon;
+// count 0 when none was.
 const IconImage* screen_icon(int32_t* count);
+const IconImage* screen_attention_icon(int32_t* count);
 // The id screen_take_startup_id took, until a driver reports the window
 // shown with screen_startup_done; null when there is none (left).
 const char* screen_startup_id();

@@ -27,6 +27,7 @@ const DisplayDriver null_driver = {
     .flip = nullptr,
     .poll = nullptr,
     .desktop = nullptr,
+    .set_attention = nullptr,
 };
 
 const DisplayDriver* driver_select(const DisplayDriver* const* list, const char* name,

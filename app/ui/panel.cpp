@@ -13,6 +13,7 @@
 #include "app/commands.hpp"
 #include "app/latency.hpp"
 #include "app/probe.hpp"
+#include "app/ui/alert.hpp"
 #include "app/ui/graph.hpp"
 #include "app/ui/paint.hpp"
 #include "app/ui/palette.hpp"
@@ -186,7 +187,9 @@ void paintFixedPart(const PanelView& v) {
 // little every frame; a ping that cannot start counts as one that ended.
 void pingWhenDue(HostRecord& host) {
   const auto pingEnded = [&] { host.lastPingTime = int64_t(std::nearbyint(wallClock())); };
-  if (collectPing(host) != PingEnd::None) pingEnded();
+  const PingEnd end = collectPing(host);
+  noteHostPing(host, end);
+  if (end != PingEnd::None) pingEnded();
   double now = wallClock();
   if (host.reachable == 1 && host.ping.stream == 0 &&
       now - host.pingInterval > double(host.lastPingTime) && !sampleLatency(host))

@@ -121,4 +121,5 @@ const DisplayDriver x11_driver = {
     .flip = nullptr,
     .poll = nullptr,
     .desktop = x11_desktop,
+    .set_attention = x11_set_attention,
 };

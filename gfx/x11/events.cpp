@@ -129,6 +129,7 @@ void x11_handle_event(XEvent& event) {
       break;
     case FocusIn:
     case MapNotify:
+      if (event.type == FocusIn) x11_attention_seen();
       if (!x11_focus) {
         x11_focus = true;
         post(EVENT_FOCUS_IN);

@@ -1,6 +1,8 @@
 // The program's icon on the window the window manager shows: every size as
 // _NET_WM_ICON for panels and switchers, and the largest as the WM hints'
-// icon pixmap and mask for window managers that read only those.
+// icon pixmap and mask for window managers that read only those. Asking for
+// attention raises the hints' urgency flag and shows the attention icon in
+// both places; the focus lowers the flag again.
 #include <X11/Xatom.h>
 #include <X11/xpm.h>
 
@@ -13,11 +15,21 @@
 
 namespace {
 
-Pixmap icon_pixmap = 0, icon_mask = 0;
+// The window that carries the icons, the pixmap and mask of the program's
+// icon [0] and of the attention icon [1], made with it; and what it shows
+// now. Changed under the driver's lock once the update thread runs.
+Window icon_window;
+Pixmap icon_pixmaps[2], icon_masks[2];
+bool icon_marked, urgent;
+
+const IconImage* icon_images(bool attention, int32_t* count) {
+  const IconImage* images = attention ? screen_attention_icon(count) : nullptr;
+  return images ? images : screen_icon(count);
+}
 
 // EWMH: per size width, height, then the ARGB pixels, each one CARDINAL,
 // which Xlib takes as a long for format 32.
-void set_net_wm_icon(Window window, const IconImage* images, int32_t count) {
+void set_net_wm_icon(const IconImage* images, int32_t count) {
   std::vector<unsigned long> data;
   for (int32_t i = 0; i < count; ++i) {
     const IconImage& image = images[i];
@@ -29,13 +41,13 @@ void set_net_wm_icon(Window window, const IconImage* images, int32_t count) {
   }
   if (data.empty()) return;
   Atom atom = XInternAtom(x11.display, "_NET_WM_ICON", False);
-  XChangeProperty(x11.display, window, atom, XA_CARDINAL, 32, PropModeReplace,
+  XChangeProperty(x11.display, icon_window, atom, XA_CARDINAL, 32, PropModeReplace,
                   reinterpret_cast<unsigned char*>(data.data()), int(data.size()));
 }
 
 // Through Xpm, which finds the colours in any visual; pixels less than half
 // opaque are left out by the mask.
-void set_icon_pixmap(Window window, const IconImage& image) {
+void make_icon_pixmap(const IconImage& image, Pixmap* pixmap, Pixmap* mask) {
   std::vector<std::string> names = {"None"};
   std::map<uint32_t, unsigned int> index;
   std::vector<unsigned int> pixels;
@@ -60,35 +72,81 @@ void set_icon_pixmap(Window window, const IconImage& image) {
   XpmAttributes attributes{};
   attributes.valuemask = XpmCloseness;
   attributes.closeness = 40000;  // a full colormap gives near colours, not none
-  const int made = XpmCreatePixmapFromXpmImage(x11.display, x11.root, &xpm, &icon_pixmap,
-                                               &icon_mask, &attributes);
+  if (XpmCreatePixmapFromXpmImage(x11.display, x11.root, &xpm, pixmap, mask, &attributes) < 0)
+    *pixmap = *mask = 0;
   XpmFreeAttributes(&attributes);
-  XWMHints* hints = made < 0 ? nullptr : XAllocWMHints();
+}
+
+const IconImage* largest(const IconImage* images, int32_t count) {
+  const IconImage* found = nullptr;
+  for (int32_t i = 0; i < count; ++i)
+    if (images[i].width > 0 && images[i].height > 0 && images[i].pixels &&
+        (!found || images[i].width > found->width))
+      found = &images[i];
+  return found;
+}
+
+// The hints hold the icon pixmap shown now and the urgency flag; without
+// either nothing is written.
+void set_hints() {
+  const int shown = icon_pixmaps[icon_marked] ? icon_marked : 0;
+  const long flags = (icon_pixmaps[shown] ? IconPixmapHint : 0) |
+                     (icon_masks[shown] ? IconMaskHint : 0) | (urgent ? XUrgencyHint : 0);
+  XWMHints* hints = flags ? XAllocWMHints() : nullptr;
   if (!hints) return;
-  hints->flags = IconPixmapHint | (icon_mask ? IconMaskHint : 0);
-  hints->icon_pixmap = icon_pixmap;
-  hints->icon_mask = icon_mask;
-  XSetWMHints(x11.display, window, hints);
+  hints->flags = flags;
+  hints->icon_pixmap = icon_pixmaps[shown];
+  hints->icon_mask = icon_masks[shown];
+  XSetWMHints(x11.display, icon_window, hints);
   XFree(hints);
 }
 
 }  // namespace
 
 void x11_icon_set(Window window) {
+  icon_window = window;
   int32_t count = 0;
-  const IconImage* images = screen_icon(&count);
-  const IconImage* largest = nullptr;
-  for (int32_t i = 0; i < count; ++i)
-    if (images[i].width > 0 && images[i].height > 0 && images[i].pixels &&
-        (!largest || images[i].width > largest->width))
-      largest = &images[i];
-  if (!largest) return;
-  set_net_wm_icon(window, images, count);
-  set_icon_pixmap(window, *largest);
+  const IconImage* images = screen_attention_icon(&count);
+  if (const IconImage* image = largest(images, count))
+    make_icon_pixmap(*image, &icon_pixmaps[1], &icon_masks[1]);
+  images = screen_icon(&count);
+  if (const IconImage* image = largest(images, count))
+    make_icon_pixmap(*image, &icon_pixmaps[0], &icon_masks[0]);
+  set_net_wm_icon(images, count);
+  set_hints();
 }
 
 void x11_icon_free() {
-  if (icon_pixmap) XFreePixmap(x11.display, icon_pixmap);
-  if (icon_mask) XFreePixmap(x11.display, icon_mask);
-  icon_pixmap = icon_mask = 0;
+  for (int i = 0; i < 2; ++i) {
+    if (icon_pixmaps[i]) XFreePixmap(x11.display, icon_pixmaps[i]);
+    if (icon_masks[i]) XFreePixmap(x11.display, icon_masks[i]);
+    icon_pixmaps[i] = icon_masks[i] = 0;
+  }
+  icon_window = 0;
+  icon_marked = urgent = false;
+}
+
+void x11_set_attention(bool on) {
+  if (!x11.display) return;
+  x11_lock();
+  if (!icon_window) {
+    x11_unlock();
+    return;
+  }
+  if (on != icon_marked) {
+    icon_marked = on;
+    int32_t count = 0;
+    const IconImage* images = icon_images(on, &count);
+    set_net_wm_icon(images, count);
+  }
+  urgent = on;
+  set_hints();
+  XFlush(x11.display);
+  x11_unlock();
+}
+
+void x11_attention_seen() {
+  if (!urgent) return;
+  urgent = false;
+  set_hints();
 }

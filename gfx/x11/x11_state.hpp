@@ -126,11 +126,14 @@ bool x11_wait_event(Window window, int type, int timeout_ms);
 constexpr int32_t X11_KEEP = INT32_MIN;
 
 // What the desktop learns of the window (icon.cpp, startup.cpp): the
-// registered icon, freed again with the windows; the launcher's start-up id
-// before the window is mapped, and the message that it is shown after (or,
-// at exit, that it never will be).
+// registered icons, freed again with the windows; asking for attention, and
+// the focus that ends it (x11_attention_seen, under the lock); the
+// launcher's start-up id before the window is mapped, and the message that
+// it is shown after (or, at exit, that it never will be).
 void x11_icon_set(Window window);
 void x11_icon_free();
+void x11_set_attention(bool on);
+void x11_attention_seen();
 void x11_startup_id_set(Window window);
 void x11_startup_complete(Window window);
 

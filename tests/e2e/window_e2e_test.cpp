@@ -144,6 +144,34 @@ class MonitorWindow : public testing::Test {
     return ok;
   }
 
+  // Per size width, height and the pixels, as the window's _NET_WM_ICON holds them.
+  std::vector<long> netWmIcon() {
+    Atom type;
+    int format;
+    unsigned long count = 0, after;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(x->display(), window, XInternAtom(x->display(), "_NET_WM_ICON", False), 0,
+                       LONG_MAX / 4, False, XA_CARDINAL, &type, &format, &count, &after, &data);
+    const std::vector<long> icon(reinterpret_cast<long*>(data),
+                                 reinterpret_cast<long*>(data) + count);
+    XFree(data);
+    return icon;
+  }
+
+  // Whether the window's urgency flag is up and its icons are the marked ones: red where
+  // the 16-pixel size carries the mark, and another hints pixmap than the first one seen.
+  bool asks(bool urgent, bool marked) {
+    XWMHints* hints = XGetWMHints(x->display(), window);
+    if (!hints) return false;
+    const bool up = hints->flags & XUrgencyHint;
+    if (!firstPixmap) firstPixmap = hints->icon_pixmap;
+    const bool other = hints->icon_pixmap != firstPixmap;
+    XFree(hints);
+    const std::vector<long> icon = netWmIcon();
+    const bool red = icon.size() > 2 + 16 * 16 && uint32_t(icon[2 + 4 * 16 + 11]) == 0xFFE01B24;
+    return up == urgent && red == marked && other == marked;
+  }
+
   int callsFor(const std::string& tool, const std::string& args) {
     int n = 0;
     for (const StubCall& c : tools.calls(tool)) n += c.arguments() == args;
@@ -155,6 +183,7 @@ class MonitorWindow : public testing::Test {
   std::unique_ptr<XServer> x;
   std::unique_ptr<Monitor> monitor;
   Window window = 0;
+  Pixmap firstPixmap = 0;
   int originX = 0, originY = 0;
 };
 
@@ -261,15 +290,7 @@ TEST_F(MonitorWindow, CarriesTheIconAndEndsTheLaunchersStartUpOnceMapped) {
     if (parent == root) break;
   }
   EXPECT_NE(std::find(mapped.begin(), mapped.end(), top), mapped.end()) << "told before the map";
-  Atom type;
-  int format;
-  unsigned long count = 0, after;
-  unsigned char* data = nullptr;
-  XGetWindowProperty(d, window, XInternAtom(d, "_NET_WM_ICON", False), 0, LONG_MAX / 4, False,
-                     XA_CARDINAL, &type, &format, &count, &after, &data);
-  const std::vector<long> icon(reinterpret_cast<long*>(data),
-                               reinterpret_cast<long*>(data) + count);
-  XFree(data);
+  const std::vector<long> icon = netWmIcon();
   std::vector<long> sizes;
   for (size_t at = 0; at + 2 <= icon.size(); at += 2 + size_t(icon[at] * icon[at + 1])) {
     sizes.push_back(icon[at]);
@@ -295,6 +316,29 @@ TEST_F(MonitorWindow, CarriesTheIconAndEndsTheLaunchersStartUpOnceMapped) {
   XFree(hints);
   ASSERT_FALSE(tools.calls().empty());
   for (const StubCall& call : tools.calls()) EXPECT_FALSE(call.startupIdSet) << call.tool;
+}
+
+// alpha answers once, then its pings end without a reply; gamma never answers,
+// beta is down. After alpha's second silent ping the window asks for attention and
+// shows the marked icon; a reply ends both, the focus ends the attention alone.
+TEST_F(MonitorWindow, AHostFallingSilentMarksTheIconAndAsksForAttention) {
+  const std::string silent = StubTools::fixture("ping-unreachable.txt");
+  tools.answer("ping", "gamma.test -c 1", silent);
+  start();
+  ASSERT_TRUE(wait_until([&] { return x->pixel(window, 750, 6) == rgb(0xFF00C800); }, 10000));
+  EXPECT_TRUE(asks(false, false));
+  for (int round = 0; round < 2; ++round) {
+    const int before = callsFor("ping", "alpha.test -c 1");
+    tools.answer("ping", "alpha.test -c 1", silent);
+    EXPECT_TRUE(wait_until([&] { return asks(true, true); }, 15000)) << round;
+    EXPECT_GE(callsFor("ping", "alpha.test -c 1") - before, 2);
+    if (round == 1) break;
+    tools.answer("ping", "alpha.test -c 1", StubTools::fixture("ping-reply.txt"));
+    EXPECT_TRUE(wait_until([&] { return asks(false, false); }, 8000));
+  }
+  x->focus(x->create_window(0, 0, 20, 20));
+  x->focus(window);
+  EXPECT_TRUE(wait_until([&] { return asks(false, true); }, 3000));
 }
 
 // The bundled example's launcher: setsid -f returns at once, so while the

@@ -45,6 +45,7 @@ const DisplayDriver CountingDriver::driver = {
     .flip = nullptr,
     .poll = nullptr,
     .desktop = nullptr,
+    .set_attention = nullptr,
 };
 
 namespace {
