@@ -2,6 +2,10 @@
 # Runs the monitor for a long time and watches it for leaks and hangs.
 #   scripts/soak.sh [DURATION]   DURATION in seconds, or with m or h (default 1h)
 #   BUILD_DIR  build folder holding tandrel (default: build)
+#   SOAK_SILENT_HOST  one of h1.test ... h6.test whose pings get no reply, as
+#              from a host that drops them: each waits SOAK_SILENT_SECONDS
+#              (default 10; 0: until it is killed), then ends without a
+#              reply line. Not h1.test, whose pings are counted at start.
 #
 # Six hosts at the 1-second ping interval on a private Xvfb with openbox. The
 # stub tools vary their answers: pings reply at different times, now and then
@@ -9,12 +13,14 @@
 # host goes down or comes back, which the monitor learns through "Neuladen"
 # pressed with XTEST; in between the pointer wanders over buttons and graphs.
 # Every minute it samples resident memory, open descriptors, threads, child
-# processes left behind (ended but not reaped, or older than 10 s) and whether
+# processes left behind (ended but not reaped, or older than 10 s, apart from
+# one running ping of the silent host and the pipe it writes to) and whether
 # the window still answers a press on "Neuladen" with a scan. Fails (exit 1)
 # at the first sample where, against the first minute's sample, resident
 # memory has grown by more than 4 MiB, descriptors or threads by any, there is
 # a leftover child, or the window did not answer; also when the monitor ends
-# early or does not end with status 0 through its close box at the end.
+# early, does not end with status 0 through its close box at the end, or
+# leaves one of the stub tools running.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
@@ -33,6 +39,8 @@ case "$duration" in
 esac
 [ "$seconds" -ge 120 ] || { echo "soak: at least two minutes, please" >&2; exit 2; }
 rss_margin_kb=4096
+silent="${SOAK_SILENT_HOST:-}"
+hang="${SOAK_SILENT_SECONDS:-10}"
 
 # shellcheck source=private-x.sh
 source "$root/scripts/private-x.sh"
@@ -66,6 +74,12 @@ cat >"$work/bin/ping" <<STUB
 #!/bin/bash
 echo "ping \$1" >>"$work/calls.log"
 printf 'PING %s (127.0.0.2) 56(84) bytes of data.\n' "\$1"
+if [ ! -e "$work/calm" ] && [ "\$1" = "$silent" ]; then
+  # Waits on a pipe nobody writes to: no child of its own is left to count.
+  if [ "$hang" -gt 0 ]; then read -r -t "$hang" <>"$work/hang"; else read -r <>"$work/hang"; fi
+  printf '\n--- %s ping statistics ---\n1 packets transmitted, 0 received, 100%% packet loss\n' "\$1"
+  exit 0
+fi
 # Quick and always answering while the intervals are set up.
 [ -e "$work/calm" ] && r=9 || r=\$((RANDOM % 10))
 case \$r in
@@ -75,6 +89,7 @@ case \$r in
 esac
 STUB
 chmod +x "$work/bin"/*
+mkfifo "$work/hang"
 : >"$work/calls.log"
 : >"$work/calm"
 hosts=(h1.test h2.test h3.test h4.test h5.test h6.test)
@@ -116,29 +131,49 @@ pinged=$(($(calls ping h1.test) - before))
 rm "$work/calm"
 echo "soak: six hosts pinged every second; running for $seconds s, sample every 60 s"
 
+silent_pipe() {  # the pipe a running ping of the silent host writes to, if any
+  local c
+  [ -n "$silent" ] || return 0
+  for c in $(pgrep -P "$pid"); do
+    if tr '\0' ' ' 2>/dev/null <"/proc/$c/cmdline" | grep -qF "ping $silent -c 1"; then
+      readlink "/proc/$c/fd/1" 2>/dev/null
+      return 0
+    fi
+  done
+}
+
 sample() {  # rss_kb fds threads leftovers
   local rss threads fds leftovers n
   rss="$(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status")"
   threads="$(awk '/^Threads:/ {print $2}' "/proc/$pid/status")"
   # A tool's pipe is open while it runs: the fewest of ten looks over two
-  # seconds is what the monitor keeps.
+  # seconds is what the monitor keeps. The silent host's ping runs most of
+  # the time, so its pipe is not counted.
   fds=""
   for _ in $(seq 10); do
-    n="$(find "/proc/$pid/fd" -mindepth 1 | wc -l)"
+    n="$(find "/proc/$pid/fd" -mindepth 1 -printf '%l\n' | grep -cvxF "$(silent_pipe)" || true)"
     [ -z "$fds" ] || [ "$n" -lt "$fds" ] && fds=$n
     sleep 0.2
   done
-  # Descendants of the monitor that ended unreaped or have run for 10 s or more.
-  leftovers="$(ps -e -o pid=,ppid=,stat=,etimes= | awk -v top="$pid" '
-    { parent[$1] = $2; stat[$1] = $3; age[$1] = $4 }
+  # Descendants of the monitor that ended unreaped or have run for 10 s or
+  # more. A ping of the silent host runs that long on purpose, up to its
+  # wait and a few seconds more; but only one at a time.
+  leftovers="$(ps -e -o pid=,ppid=,stat=,etimes=,args= | awk -v top="$pid" \
+    -v mark="ping $silent -c 1" -v hang="$hang" '
+    { parent[$1] = $2; stat[$1] = $3; age[$1] = $4; quiet[$1] = index($0, mark) > 0 }
     END {
       n = 0
       for (p in parent) {
+        child = p
         q = parent[p]
-        while (q != "" && q != top && q > 1) q = parent[q]
-        if (q == top && (stat[p] ~ /^Z/ || age[p] >= 10)) n++
+        while (q != "" && q != top && q > 1) { child = q; q = parent[q] }
+        if (q != top) continue
+        if (stat[p] ~ /^Z/) n++
+        else if (quiet[child] && (hang == 0 || age[child] < hang + 5)) running[child] = 1
+        else if (age[p] >= 10) n++
       }
-      print n
+      for (c in running) k++
+      print n + (k > 1 ? k - 1 : 0)
     }')"
   echo "$rss $fds $threads $leftovers"
 }
@@ -217,6 +252,8 @@ if [ -z "$failed" ]; then
   done
   [ "$status" = 0 ] || failed="the close box did not end the monitor with status 0 (${status:-still running})"
   pid=""
+  stubs="$(ps -e -o args= | STUBS="$work/bin/" awk 'index($0, ENVIRON["STUBS"])' | wc -l)"
+  [ "$stubs" -eq 0 ] || failed="$stubs stub tools still run after the monitor ended"
 fi
 pings="$(grep -c '^ping ' "$work/calls.log" || true)"
 scans="$(grep -c '^nmap ' "$work/calls.log" || true)"
